@@ -1,0 +1,222 @@
+/*
+ * quorvel: client library for networked cameras with on-board motion
+ * detection.
+ *
+ * A camera is reached over two TCP connections: commands on port 3002 and
+ * pushed video and motion masks on port 3001. Connecting returns a handle,
+ * the address of the camera's device name ("RVXOSTRL1[1]", ...); every other
+ * call finds its camera by comparing the handle's text with the device
+ * names, so a separate copy of the text designates the same camera.
+ *
+ * Results: 1 for success and 0 for failure, a handle or NULL, or nothing.
+ * There are no error codes and no error texts; every failure is local to
+ * its call and leaves the library usable.
+ *
+ * Threads. Connect, disconnect, command-channel operations and the image
+ * exports run on the calling thread. Each camera connected for video has a
+ * receiver thread, which runs all four callbacks; a camera connected with
+ * display also has a display thread that draws into the application's
+ * window. Do not run two command-channel operations on one camera at once.
+ */
+#ifndef QUORVEL_QUORVEL_H
+#define QUORVEL_QUORVEL_H
+
+#include <stddef.h>
+#include <stdint.h>
+#include <wchar.h>
+
+#if defined(_WIN32)
+#  if defined(QUORVEL_BUILDING)
+#    define RVX_API __declspec(dllexport)
+#  else
+#    define RVX_API __declspec(dllimport)
+#  endif
+#  if defined(_M_IX86) || defined(__i386__)
+#    define RVX_CALL __stdcall
+#  else
+#    define RVX_CALL
+#  endif
+#else
+#  define RVX_API __attribute__((visibility("default")))
+#  define RVX_CALL
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Native window handle, pointer-sized: an X11 window id on X11. */
+typedef uintptr_t RvxWindow;
+
+/* One moving object of a motion-mask frame. 40 bytes, no gaps. */
+typedef struct ObjectReport {
+    int32_t label;      /* 1, 2, 3 ... in order of discovery in the frame */
+    int32_t pixelCount; /* moving pixels of the object */
+    double meanX;       /* mean column of the object's pixels */
+    double meanY;       /* mean row of the object's pixels */
+    int32_t minX;       /* bounding box, inclusive, in image pixels */
+    int32_t minY;
+    int32_t maxX;
+    int32_t maxY;
+} ObjectReport;
+
+/*
+ * Callbacks. All four run on the camera's receiver thread; a callback that
+ * blocks stops reception for that camera. `handle` is the camera's handle.
+ * `user` is the value given when the callback was set, passed back as is.
+ * Do not disconnect a camera from a callback: the disconnect functions do
+ * nothing when called on a receiver thread.
+ */
+
+/* A frame header announcing a complete frame arrived; `lines` is the line
+ * count, clipped to the camera's height. Called before the frame's data. */
+typedef void(RVX_CALL *RvxFrameCallback)(const char *handle, int32_t lines,
+                                         int32_t user);
+
+/* A frame completed. `pixels` (valid only during the call) holds
+ * `pixelCount` pixels in `pixelFormat`; for a motion-mask frame it holds
+ * the decoded mask, one byte a pixel, 0xFF moving, 0x00 still. */
+typedef void(RVX_CALL *RvxStreamCallback)(const char *handle, uint8_t *pixels,
+                                          int32_t pixelCount,
+                                          int32_t pixelFormat, int32_t user);
+
+/* An object of at least the minimum size was found; at most once a frame.
+ * `mask` is the mask being labelled, valid only during the call. */
+typedef void(RVX_CALL *RvxAlarmCallback)(const char *handle, uint8_t *mask,
+                                         int32_t user);
+
+/* A mask frame with `count` > 0 objects was published. `objects` is a copy
+ * that the library frees when the callback returns. */
+typedef void(RVX_CALL *RvxObjectsCallback)(const char *handle, int32_t count,
+                                           ObjectReport *objects,
+                                           int32_t user);
+
+/* ---- Connecting and disconnecting -------------------------------------- */
+
+/*
+ * Connect to the camera at `address` (dotted IPv4 text, or a host name that
+ * resolves to IPv4) with display, without display, or for flash access only.
+ * A width of 3 or less gives 640, a height of 0 or less gives 480; sizes
+ * above 32767 are refused. Connecting an address that is already connected
+ * returns the existing handle and changes nothing. Returns NULL on failure,
+ * after undoing everything the attempt created. The handle stays valid until
+ * the camera is disconnected.
+ */
+RVX_API const char *RVX_CALL rvx_ConnectCameraDisplayA(const char *address,
+                                                       int32_t width,
+                                                       int32_t height);
+RVX_API const char *RVX_CALL rvx_ConnectCameraDisplayW(const wchar_t *address,
+                                                       int32_t width,
+                                                       int32_t height);
+RVX_API const char *RVX_CALL rvx_ConnectCameraNoDisplayA(const char *address,
+                                                         int32_t width,
+                                                         int32_t height);
+RVX_API const char *RVX_CALL rvx_ConnectCameraNoDisplayW(
+    const wchar_t *address, int32_t width, int32_t height);
+RVX_API const char *RVX_CALL rvx_FlashConnectCameraA(const char *address);
+RVX_API const char *RVX_CALL rvx_FlashConnectCameraW(const wchar_t *address);
+
+/* Stop the stream if it runs, end the camera's threads and connections and
+ * invalidate its handle. Does nothing for an unknown handle, and nothing
+ * when called on a receiver thread (that is, from a callback). */
+RVX_API void RVX_CALL rvx_DisconnectCamera(const char *handle);
+RVX_API void RVX_CALL rvx_DisconnectAllCameras(void);
+
+/* ---- Settings and flash ------------------------------------------------ */
+
+/* Set or read a smart-motion item. Items 207 (minimum object size), 208
+ * (highlight selection: -1 none, 0 all, n object n) and 209 (object
+ * detection on or off) live in the library; the others are sent to the
+ * camera and need a video connection. `valueOut` is written only on
+ * success. */
+RVX_API int32_t RVX_CALL rvx_SetSmartMotion(const char *handle, int32_t item,
+                                            int32_t value);
+RVX_API int32_t RVX_CALL rvx_GetSmartMotion(const char *handle, int32_t item,
+                                            int32_t *valueOut);
+
+/* Flash access. 61 reads the 372-byte device record into `buffer`; 921
+ * rewrites it from `buffer` keeping the camera's bytes 0-7 and 164-179;
+ * 922 reads area `length` (1 to 6) into a 524288-byte `buffer`; 923 writes
+ * `length` bytes (1 to 2621440) to areas 2 onward; 62 and 924 do nothing.
+ * `buffer` must not be NULL. */
+RVX_API int32_t RVX_CALL rvx_FlashOperation(const char *handle,
+                                            int32_t operation,
+                                            uint8_t *buffer, int32_t length);
+
+/* ---- Callbacks --------------------------------------------------------- */
+
+/* Store `callback` (NULL removes it) and `user` in every camera whose
+ * device name equals `handle`. May be called at any time. */
+RVX_API void RVX_CALL rvx_SetCallbackAlarmSignal(const char *handle,
+                                                 int32_t user,
+                                                 RvxAlarmCallback callback);
+RVX_API void RVX_CALL rvx_SetCallbackDetectObjectsReport(
+    const char *handle, int32_t user, RvxObjectsCallback callback);
+RVX_API void RVX_CALL rvx_SetCallbackReceivedOneFrame(
+    const char *handle, int32_t user, RvxFrameCallback callback);
+
+/* ---- Stream control ---------------------------------------------------- */
+
+/* Start the stream into `window`. A NULL window sends nothing. A start
+ * while streaming does nothing. Clears the stream callback. */
+RVX_API void RVX_CALL rvx_StartVideoStream(const char *handle,
+                                           RvxWindow window);
+/* Start the stream with a raw-frame callback; a NULL window streams without
+ * drawing. */
+RVX_API void RVX_CALL rvx_StartVideoStream2(const char *handle,
+                                            RvxWindow window,
+                                            RvxStreamCallback callback,
+                                            int32_t user);
+/* Tell the camera to stop; the stream counts as stopped whatever it says. */
+RVX_API void RVX_CALL rvx_StopVideoStream(const char *handle);
+
+/* Options: 21 command 256 (waits up to 5 s for the camera's completion),
+ * 22 redraw, 23/24 scroll x/y in pixels, 25/26 zoom x/y given as the bits
+ * of a 32-bit float (1.0 is 0x3F800000). */
+RVX_API int32_t RVX_CALL rvx_SetMiscOption(const char *handle, int32_t option,
+                                           int32_t value);
+/* Options: 27/28 decimation step x/y, 29/30 decimated width/height. */
+RVX_API int32_t RVX_CALL rvx_GetMiscOption(const char *handle, int32_t option,
+                                           int32_t *result);
+/* Selector 41: frames received a second, 42: frames drawn a second; 0.0
+ * while the stream is stopped. */
+RVX_API int32_t RVX_CALL rvx_GetFPS(const char *handle, int32_t selector,
+                                    double *result);
+
+/* ---- Image export (no camera needed) ------------------------------------ */
+
+/* Pixel formats: 52 Bayer GRBG, 2 bytes a pixel, 10 significant bits;
+ * 53 monochrome, 1 byte a pixel. File names get ".raw" / ".bmp" appended
+ * unless they already end so. A file that cannot be written completely
+ * gives 0 and is not left behind. */
+RVX_API int32_t RVX_CALL rvx_RawImageToRawFileA(const uint8_t *pixels,
+                                                const char *fileName,
+                                                int32_t width, int32_t height,
+                                                int32_t pixelFormat);
+RVX_API int32_t RVX_CALL rvx_RawImageToRawFileW(const uint8_t *pixels,
+                                                const wchar_t *fileName,
+                                                int32_t width, int32_t height,
+                                                int32_t pixelFormat);
+RVX_API int32_t RVX_CALL rvx_RawImageToBmpRGBFileA(const uint8_t *pixels,
+                                                   const char *fileName,
+                                                   int32_t width,
+                                                   int32_t height,
+                                                   int32_t pixelFormat);
+RVX_API int32_t RVX_CALL rvx_RawImageToBmpRGBFileW(const uint8_t *pixels,
+                                                   const wchar_t *fileName,
+                                                   int32_t width,
+                                                   int32_t height,
+                                                   int32_t pixelFormat);
+/* Convert into `destination`, which must hold width x height x bits / 8
+ * bytes; bits is 16, 24 or 32. */
+RVX_API int32_t RVX_CALL rvx_RawImageToBmpImage(const uint8_t *pixels,
+                                                uint8_t *destination,
+                                                int32_t width, int32_t height,
+                                                int32_t bitsPerPixel,
+                                                int32_t pixelFormat);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* QUORVEL_QUORVEL_H */

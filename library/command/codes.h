@@ -1,0 +1,22 @@
+// The command codes the channel accepts and how each is answered.
+#pragma once
+
+#include <cstdint>
+
+namespace quorvel::command {
+
+enum class CommandClass {
+  kRefused,     // not a command of this camera family: nothing is sent
+  kPlain,       // header and payload, then an acknowledgement
+  kQuery,       // plain, then a reply header and maybe a reply value
+  kBulk,        // a query answered by a bulk reply (520, 521)
+  kCompletion,  // 256: reply header, then a signal on the data channel
+};
+
+CommandClass ClassifyCommand(std::int32_t code);
+
+// Width in bytes of the value that follows a reply header carrying code:
+// 2 or 4 for a query code, 0 for any other code.
+int ReplyValueSize(std::int32_t code);
+
+}  // namespace quorvel::command
