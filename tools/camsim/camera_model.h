@@ -1,0 +1,107 @@
+// The simulated camera's state and its answers to commands, without
+// sockets: tests can drive it directly, and the server plays its answers
+// onto the wire.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <vector>
+
+namespace camsim {
+
+inline constexpr std::int32_t kDeviceRecordArea = 7;
+inline constexpr std::size_t kDeviceRecordSize = 372;
+inline constexpr std::size_t kAreaSize = 524288;
+inline constexpr int kAreaCount = 6;
+
+// A fault injected into the answer to one command code.
+struct Fault {
+  enum class Kind {
+    kNone,
+    kAckCode,         // acknowledgement {value, 0} instead of {1296, 0}
+    kAckStatus,       // acknowledgement {1296, value}
+    kReplyCode,       // reply header (or bulk sub-header) code = value
+    kShortBody,       // bulk body value bytes short of its byte count, close
+    kLongBody,        // bulk byte count and body value bytes longer
+    kCloseMidReply,   // acknowledgement and half a reply header, then close
+    kStall,           // acknowledgement, then silence
+    kNoCompletion,    // 256: no completion on the data channel
+    kLateCompletion,  // 256: completion after value milliseconds
+    kReplyValue,      // query answers value instead of the stored one
+    kDelay,           // the whole answer comes value milliseconds late
+  };
+  Kind kind = Kind::kNone;
+  std::int32_t value = 0;
+  int times = -1;  // how many answers it affects; -1 for all
+};
+
+// What the camera does in answer to one command.
+struct Answer {
+  std::vector<std::uint8_t> bytes;  // sent on the command connection
+  bool closeAfter = false;          // then close the command connection
+  bool stallAfter = false;          // then send nothing more
+  bool completion = false;          // push a type-256 packet on the data
+  std::uint32_t completionDelayMs = 0;
+  std::uint32_t delayMs = 0;  // pause before any of it is sent
+};
+
+struct ReceivedCommand {
+  std::int32_t code;
+  std::vector<std::uint8_t> payload;
+};
+
+class CameraModel {
+ public:
+  CameraModel();
+
+  // The greeting for the next command connection: {1282, 0}, unless a
+  // wrong one was asked for.
+  std::vector<std::uint8_t> NextGreeting();
+  // How many of the next greetings are wrong ({1296, 0}), and whether
+  // connections get no greeting at all.
+  void SetWrongGreetings(int count);
+  void SetSilentGreeting(bool silent);
+
+  Answer Handle(std::int32_t code, const std::vector<std::uint8_t>& payload);
+
+  void SetFault(std::int32_t code, Fault fault);
+  void ClearFaults();
+
+  // The value that query 66 reports (item 201 delivers it back).
+  void SetInternalSps(std::uint16_t value);
+  void SetQueryValue(std::int32_t queryCode, std::int32_t value);
+
+  std::vector<ReceivedCommand> commands() const;
+  std::vector<std::int32_t> codes() const;
+  void ClearLog();
+  bool streaming() const;
+  std::int32_t width() const;
+  std::int32_t height() const;
+  std::vector<std::uint8_t> area(int number) const;
+  void SetArea(int number, std::vector<std::uint8_t> bytes);
+
+ private:
+  Answer Respond(std::int32_t code, const std::vector<std::uint8_t>& payload,
+                 const Fault& fault);
+  void ApplySetting(std::int32_t code,
+                    const std::vector<std::uint8_t>& payload);
+  std::int32_t QueryValue(std::int32_t code) const;
+  std::vector<std::uint8_t> ReadFlash();
+  bool WriteFlash(const std::vector<std::uint8_t>& payload);
+  Fault TakeFault(std::int32_t code);
+
+  mutable std::mutex mutex_;
+  std::map<std::int32_t, std::int32_t> values_;  // by query code
+  std::map<std::int32_t, Fault> faults_;
+  std::vector<ReceivedCommand> log_;
+  std::vector<std::vector<std::uint8_t>> areas_;  // index = area number
+  int wrongGreetings_ = 0;
+  bool silentGreeting_ = false;
+  bool streaming_ = false;
+  std::int32_t width_ = 640, height_ = 480;
+  std::int32_t flashArea_ = 0;
+  std::uint32_t flashOffset_ = 0, flashCount_ = 0;
+};
+
+}  // namespace camsim

@@ -1,0 +1,67 @@
+// camsim: a simulated camera serving one loopback address until
+// interrupted.
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "camera_server.h"
+#include "platform/clock.h"
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void RequestStop(int) { stopRequested = 1; }
+
+void PrintUsage() {
+  std::printf(
+      "usage: camsim [--address A] [--sps N]\n"
+      "  --address A  loopback address to serve (default 127.0.0.1)\n"
+      "  --sps N      value the camera reports for its internal SPS "
+      "(default 40)\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string address = "127.0.0.1";
+  auto model = std::make_shared<camsim::CameraModel>();
+  for (int i = 1; i < argc; ++i) {
+    const std::string option = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (option == "--address" && hasValue) {
+      address = argv[++i];
+    } else if (option == "--sps" && hasValue) {
+      model->SetInternalSps(static_cast<std::uint16_t>(std::stoi(argv[++i])));
+    } else if (option == "--help" || option == "-h") {
+      PrintUsage();
+      return 0;
+    } else {
+      std::fprintf(stderr, "camsim: unknown option %s\n", option.c_str());
+      PrintUsage();
+      return 2;
+    }
+  }
+  std::uint32_t ipv4 = 0;
+  if (!quorvel::platform::ParseIPv4(address.c_str(), &ipv4) ||
+      (ipv4 & 0xFFu) != 127u) {
+    std::fprintf(stderr, "camsim: %s is not a loopback address\n",
+                 address.c_str());
+    return 2;
+  }
+  camsim::CameraServer server(address, model);
+  if (!server.Start()) {
+    std::fprintf(stderr, "camsim: cannot serve %s on ports 3001 and 3002\n",
+                 address.c_str());
+    return 1;
+  }
+  std::signal(SIGINT, RequestStop);
+  std::signal(SIGTERM, RequestStop);
+  std::printf("camsim: serving %s (commands on 3002, data on 3001)\n",
+              address.c_str());
+  std::fflush(stdout);
+  while (stopRequested == 0) quorvel::platform::SleepMs(50);
+  server.Stop();
+  return 0;
+}
