@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/camera_lib_app.h"
+#include "display/stream_control.h"
 #include "platform/text.h"
 #include "quorvel/quorvel.h"
 
@@ -143,34 +144,54 @@ RVX_API void RVX_CALL rvx_SetCallbackReceivedOneFrame(
 
 RVX_API void RVX_CALL rvx_StartVideoStream(const char* handle,
                                            RvxWindow window) {
-  (void)handle, (void)window;
+  Guarded([&] {
+    if (const CameraRef record = TheApp().registry().Find(handle)) {
+      quorvel::StartVideoStream(*record, window, false, nullptr, 0);
+    }
+  });
 }
 
 RVX_API void RVX_CALL rvx_StartVideoStream2(const char* handle,
                                             RvxWindow window,
                                             RvxStreamCallback callback,
                                             int32_t user) {
-  (void)handle, (void)window, (void)callback, (void)user;
+  Guarded([&] {
+    if (const CameraRef record = TheApp().registry().Find(handle)) {
+      quorvel::StartVideoStream(*record, window, true, callback, user);
+    }
+  });
 }
 
-RVX_API void RVX_CALL rvx_StopVideoStream(const char* handle) { (void)handle; }
+RVX_API void RVX_CALL rvx_StopVideoStream(const char* handle) {
+  Guarded([&] {
+    if (const CameraRef record = TheApp().registry().Find(handle)) {
+      quorvel::StopVideoStream(*record);
+    }
+  });
+}
 
 RVX_API int32_t RVX_CALL rvx_SetMiscOption(const char* handle, int32_t option,
                                            int32_t value) {
-  (void)handle, (void)option, (void)value;
-  return 0;
+  return Guarded<int32_t>(0, [&] {
+    const CameraRef record = TheApp().registry().Find(handle);
+    return record != nullptr && quorvel::SetMiscOption(*record, option, value);
+  });
 }
 
 RVX_API int32_t RVX_CALL rvx_GetMiscOption(const char* handle, int32_t option,
                                            int32_t* result) {
-  (void)handle, (void)option, (void)result;
-  return 0;
+  return Guarded<int32_t>(0, [&] {
+    const CameraRef record = TheApp().registry().Find(handle);
+    return record != nullptr && quorvel::GetMiscOption(*record, option, result);
+  });
 }
 
 RVX_API int32_t RVX_CALL rvx_GetFPS(const char* handle, int32_t selector,
                                     double* result) {
-  (void)handle, (void)selector, (void)result;
-  return 0;
+  return Guarded<int32_t>(0, [&] {
+    const CameraRef record = TheApp().registry().Find(handle);
+    return record != nullptr && quorvel::GetFPS(*record, selector, result);
+  });
 }
 
 RVX_API int32_t RVX_CALL rvx_RawImageToRawFileA(const uint8_t* pixels,

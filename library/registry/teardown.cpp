@@ -1,6 +1,7 @@
 #include "registry/teardown.h"
 
 #include "command/send_command.h"
+#include "display/direct_draw.h"
 #include "platform/clock.h"
 
 namespace quorvel {
@@ -63,6 +64,7 @@ bool TearDownCamera(CameraRecord& record) {
   const bool receiverEnded = StopReceiverThread(record);
   const bool displayEnded = StopDisplayThread(record);
   ResetCommandEvents(&record, false);
+  ReleaseDirectDraw(record);
   // A worker that outlived its wait still holds the record and may still
   // touch its buffers; they are then freed with the record itself.
   if (receiverEnded && displayEnded) ReleaseBuffers(record);

@@ -141,6 +141,12 @@ bool CameraModel::streaming() const {
   return streaming_;
 }
 
+bool CameraModel::maskMode() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto found = values_.find(65569);
+  return found != values_.end() && found->second == 65570;
+}
+
 std::int32_t CameraModel::width() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return width_;

@@ -76,6 +76,9 @@ class CameraModel {
   std::vector<std::int32_t> codes() const;
   void ClearLog();
   bool streaming() const;
+  // Item 205 switches the stream between pictures (off, the default) and
+  // motion masks (on).
+  bool maskMode() const;
   std::int32_t width() const;
   std::int32_t height() const;
   std::vector<std::uint8_t> area(int number) const;

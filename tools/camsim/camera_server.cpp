@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "frame_source.h"
+
 #include "platform/byte_order.h"
 #include "platform/clock.h"
 
@@ -50,6 +52,7 @@ bool CameraServer::Start() {
   }
   commandAcceptor_ = std::thread([this] { AcceptCommands(); });
   dataAcceptor_ = std::thread([this] { AcceptData(); });
+  streamer_ = std::thread([this] { Stream(); });
   return true;
 }
 
@@ -59,6 +62,9 @@ void CameraServer::Stop() {
   dataListener_.ShutdownBoth();
   if (commandAcceptor_.joinable()) commandAcceptor_.join();
   if (dataAcceptor_.joinable()) dataAcceptor_.join();
+  if (streamer_.joinable()) streamer_.join();
+  commandListener_.Close();
+  dataListener_.Close();
   std::vector<std::thread> workers;
   {
     std::lock_guard<std::mutex> lock(connectionsMutex_);
@@ -163,6 +169,55 @@ bool CameraServer::PushPacket(std::int32_t type, std::int32_t length,
                                static_cast<std::uint32_t>(length));
   bytes.insert(bytes.end(), body.begin(), body.end());
   return PushData(bytes);
+}
+
+bool CameraServer::PushFrame(std::uint32_t index) {
+  // A short ring of frames is rendered once per size and kind, so pushing
+  // costs the camera little next to the library that receives.
+  constexpr std::uint32_t kRing = 32;
+  const std::int32_t width = model_->width(), height = model_->height();
+  const bool mask = model_->maskMode();
+  if (rendered_.width != width || rendered_.height != height ||
+      rendered_.mask != mask || rendered_.frames.empty()) {
+    rendered_ = {width, height, mask, {}};
+    for (std::uint32_t i = 0; i < kRing; ++i) {
+      rendered_.frames.push_back(mask ? EncodeRuns(RenderMask(width, height, i))
+                                      : RenderPicture(width, height, i));
+    }
+  }
+  const std::vector<std::uint8_t>& body = rendered_.frames[index % kRing];
+  std::vector<std::uint8_t> frame(8 + 12 + 8 + body.size());
+  std::uint8_t* at = frame.data();
+  for (const std::int32_t value : {51, 12, 5, width, height, mask ? 130 : 129,
+                                   static_cast<std::int32_t>(body.size())}) {
+    quorvel::platform::StoreLE32(at, static_cast<std::uint32_t>(value));
+    at += 4;
+  }
+  std::copy(body.begin(), body.end(), at);
+  if (!PushData(frame)) return false;
+  ++framesSent_;
+  return true;
+}
+
+void CameraServer::Stream() {
+  std::uint32_t index = 0;
+  auto due = std::chrono::steady_clock::now();
+  while (!stopping_.load()) {
+    if (!autoStream_.load() || !model_->streaming()) {
+      quorvel::platform::SleepMs(2);
+      due = std::chrono::steady_clock::now();
+      continue;
+    }
+    if (!PushFrame(index++)) {
+      quorvel::platform::SleepMs(2);
+      continue;
+    }
+    const double fps = frameRate_.load();
+    if (fps > 0) {
+      due += std::chrono::microseconds(static_cast<std::int64_t>(1e6 / fps));
+      std::this_thread::sleep_until(due);
+    }
+  }
 }
 
 void CameraServer::CloseDataConnection() {

@@ -51,11 +51,21 @@ class CameraServer {
   // Closes the newest data connection from the camera's side.
   void CloseDataConnection();
 
+  // Frames a second pushed while the camera streams; 0 sends as fast as
+  // the connection takes them.
+  void SetFrameRate(double fps) { frameRate_.store(fps); }
+  // Off, command 1 pushes nothing by itself and a test sends exact packets
+  // with PushPacket.
+  void SetAutoStream(bool on) { autoStream_.store(on); }
+  std::uint64_t framesSent() const { return framesSent_.load(); }
+
  private:
   void AcceptCommands();
   void AcceptData();
   void ServeCommands(std::shared_ptr<quorvel::platform::Socket> connection);
   void Track(std::shared_ptr<quorvel::platform::Socket> connection);
+  void Stream();
+  bool PushFrame(std::uint32_t index);
 
   const std::string address_;
   std::shared_ptr<CameraModel> model_;
@@ -65,6 +75,9 @@ class CameraServer {
   std::atomic<std::uint64_t> commandBytes_{0};
   std::atomic<int> commandConnections_{0};
   std::atomic<int> dataConnections_{0};
+  std::atomic<double> frameRate_{30.0};
+  std::atomic<bool> autoStream_{true};
+  std::atomic<std::uint64_t> framesSent_{0};
 
   std::mutex dataMutex_;  // one writer at a time on the data connection
   std::condition_variable dataArrived_;
@@ -75,6 +88,13 @@ class CameraServer {
   std::vector<std::thread> workers_;  // guarded by connectionsMutex_
   std::thread commandAcceptor_;
   std::thread dataAcceptor_;
+  std::thread streamer_;
+  // Frames rendered for the current size and kind; streamer thread only.
+  struct Rendered {
+    std::int32_t width = 0, height = 0;
+    bool mask = false;
+    std::vector<std::vector<std::uint8_t>> frames;
+  } rendered_;
 };
 
 }  // namespace camsim

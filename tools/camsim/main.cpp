@@ -16,10 +16,14 @@ void RequestStop(int) { stopRequested = 1; }
 
 void PrintUsage() {
   std::printf(
-      "usage: camsim [--address A] [--sps N]\n"
+      "usage: camsim [--address A] [--sps N] [--fps N] [--mode image|mask]\n"
       "  --address A  loopback address to serve (default 127.0.0.1)\n"
       "  --sps N      value the camera reports for its internal SPS "
-      "(default 40)\n");
+      "(default 40)\n"
+      "  --fps N      frames a second while streaming; 0 as fast as "
+      "possible (default 30)\n"
+      "  --mode M     stream pictures (image, default) or motion masks "
+      "(mask)\n");
 }
 
 }  // namespace
@@ -27,6 +31,7 @@ void PrintUsage() {
 int main(int argc, char** argv) {
   std::string address = "127.0.0.1";
   auto model = std::make_shared<camsim::CameraModel>();
+  double fps = 30.0;
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -34,6 +39,17 @@ int main(int argc, char** argv) {
       address = argv[++i];
     } else if (option == "--sps" && hasValue) {
       model->SetInternalSps(static_cast<std::uint16_t>(std::stoi(argv[++i])));
+    } else if (option == "--fps" && hasValue) {
+      fps = std::stod(argv[++i]);
+    } else if (option == "--mode" && hasValue) {
+      const std::string mode = argv[++i];
+      if (mode != "image" && mode != "mask") {
+        std::fprintf(stderr, "camsim: --mode takes image or mask\n");
+        return 2;
+      }
+      // The same switch a client uses: item 205 on streams masks.
+      model->Handle(mode == "mask" ? 65570 : 65571, {});
+      model->ClearLog();
     } else if (option == "--help" || option == "-h") {
       PrintUsage();
       return 0;
@@ -56,6 +72,7 @@ int main(int argc, char** argv) {
                  address.c_str());
     return 1;
   }
+  server.SetFrameRate(fps);
   std::signal(SIGINT, RequestStop);
   std::signal(SIGTERM, RequestStop);
   std::printf("camsim: serving %s (commands on 3002, data on 3001)\n",

@@ -1,0 +1,262 @@
+#include "receiver/frame_socket.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "command/send_command.h"
+#include "command/transfer.h"
+#include "platform/byte_order.h"
+#include "platform/clock.h"
+#include "receiver/exchange_slot.h"
+#include "receiver/motion_mask.h"
+#include "receiver/read_frame_body.h"
+
+namespace quorvel {
+
+using command::ReceiveOutcome;
+using namespace receiver;
+
+namespace {
+
+constexpr std::uint8_t kUnwrittenPixel = 0xCD;
+
+std::int32_t ClampToInt32(std::int64_t value) {
+  return static_cast<std::int32_t>(
+      std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+template <typename T>
+std::unique_ptr<T[]> TryAllocate(std::size_t count) {
+  try {
+    return std::make_unique<T[]>(count);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+}  // namespace
+
+CFrameSocket::CFrameSocket(CameraRecord& record, const platform::Socket& socket)
+    : record_(&record), socket_(socket) {}
+
+bool CFrameSocket::Check(ReceiveOutcome outcome) {
+  if (outcome == ReceiveOutcome::kOk) return true;
+  connectionLost_ = true;
+  return false;
+}
+
+void CFrameSocket::SkipBody(std::int64_t bytes) {
+  if (bytes > 0) (void)Check(command::DiscardBytes(socket_, bytes));
+}
+
+void CFrameSocket::OnReceive(int error) {
+  if (error != 0 || record_ == nullptr || connectionLost_) return;
+  std::uint8_t header[kPacketHeaderSize];
+  if (!Check(command::ReceiveAll(socket_, header, kPacketHeaderSize))) return;
+  const std::int32_t type = platform::LoadLE32Signed(header);
+  const std::int32_t length = platform::LoadLE32Signed(header + 4);
+  switch (type) {
+    case kFrameHeaderPacket:
+      OnFrameHeader(length);
+      break;
+    case kImageDataPacket:
+      OnFrameData(type, length);
+      break;
+    case kMaskDataPacket:
+      if (!EnsureMaskBuffers()) {
+        // No memory for the mask: drop the packet but keep the stream in
+        // step.
+        SkipBody(length > 0 ? length : CameraFrameBytes(*record_));
+        break;
+      }
+      OnFrameData(type, length);
+      break;
+    case kCommandDonePacket:
+      SignalCommandDone(record_);
+      SkipBody(length);
+      break;
+    default:
+      // A packet of no known type: its body is dropped so the next packet
+      // header is read where it starts.
+      SkipBody(length);
+      break;
+  }
+}
+
+bool CFrameSocket::EnsureMaskBuffers() {
+  if (maskBuffer_ != nullptr) return true;
+  const std::int32_t bytes = CameraFrameBytes(*record_);
+  if (bytes <= 0) return false;
+  maskBuffer_ = TryAllocate<std::uint8_t>(static_cast<std::size_t>(bytes));
+  if (maskBuffer_ == nullptr) return false;
+  try {
+    labeller_.Reserve(record_->width, record_->height);
+  } catch (const std::bad_alloc&) {
+    maskBuffer_.reset();
+    return false;
+  }
+  maskCapacity_ = bytes;
+  return true;
+}
+
+void CFrameSocket::OnFrameHeader(std::int32_t length) {
+  if (length != kFrameHeaderBodySize) {
+    SkipBody(length);
+    return;
+  }
+  std::uint8_t body[kFrameHeaderBodySize];
+  if (!Check(command::ReceiveAll(socket_, body, kFrameHeaderBodySize))) return;
+  frameHeader_.flags = platform::LoadLE32Signed(body);
+  frameHeader_.width = platform::LoadLE32Signed(body + 4);
+  frameHeader_.lines = platform::LoadLE32Signed(body + 8);
+
+  // While a frame is open a new start abandons it and any other header
+  // continues it; without this a frame that never completes would block
+  // every later frame until disconnect.
+  inFrame_ = 1;
+  frameBytes_ = CameraFrameBytes(*record_);
+  FrameSlot& slot = *record_->fillSlot;
+  if ((frameHeader_.flags & kFrameStartBit) != 0) {
+    lineCount_ = frameHeader_.lines;
+    writeOffset_ = 0;
+    if (slot.pixels != nullptr && frameBytes_ > 0) {
+      std::memset(slot.pixels.get(), kUnwrittenPixel,
+                  static_cast<std::size_t>(frameBytes_));
+    }
+    if (maskBuffer_ != nullptr) {
+      std::memset(
+          maskBuffer_.get(), 0,
+          static_cast<std::size_t>(std::min(frameBytes_, maskCapacity_)));
+    }
+    slot.objectCount = 0;
+    slot.objects.reset();
+  } else {
+    lineCount_ = ClampToInt32(std::int64_t{lineCount_} + frameHeader_.lines);
+  }
+  streamingAtHeader_ = record_->streaming.load(std::memory_order_relaxed);
+
+  const RvxFrameCallback callback = record_->frameCallback.load();
+  if (callback != nullptr && (frameHeader_.flags & kFrameCompleteBit) != 0 &&
+      streamingAtHeader_ == 1) {
+    callback(record_->name, std::min(lineCount_, record_->height),
+             record_->frameUser.load());
+  }
+}
+
+void CFrameSocket::OnFrameData(std::int32_t type, std::int32_t length) {
+  if (inFrame_ == 0) {
+    // Data outside a frame is not stored; reading it past keeps the stream
+    // in step.
+    SkipBody(length > 0 ? length : CameraFrameBytes(*record_));
+    return;
+  }
+  const bool mask = type == kMaskDataPacket;
+  std::uint8_t* target =
+      mask ? maskBuffer_.get() : record_->fillSlot->pixels.get();
+  const std::int32_t capacity = mask ? maskCapacity_ : frameBytes_;
+  if (!Check(ReadFrameBody(*record_, socket_, target, capacity, writeOffset_,
+                           length))) {
+    return;
+  }
+  // The offset never leaves the frame, whatever lengths the camera sends.
+  writeOffset_ = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      std::int64_t{writeOffset_} + length, 0, std::max(frameBytes_, 0)));
+
+  if ((frameHeader_.flags & kFrameCompleteBit) == 0) {
+    platform::SleepMs(1);
+    return;
+  }
+  if (streamingAtHeader_ == 0) {
+    // Began before the stream was started: dropped, and the receiver is
+    // ready for the next frame.
+    inFrame_ = 0;
+    platform::SleepMs(1);
+    return;
+  }
+  CompleteFrame(mask);
+}
+
+void CFrameSocket::CompleteFrame(bool maskFrame) {
+  FrameSlot& slot = *record_->fillSlot;
+  // Sizes from the camera are clipped to the record's, and never negative,
+  // so every later pass over the slot stays inside its buffers.
+  slot.width = std::clamp(frameHeader_.width, 0, record_->width);
+  slot.height = std::clamp(lineCount_, 0, record_->height);
+
+  if (maskFrame && slot.pixels != nullptr) {
+    (void)DecodeMotionMask(maskBuffer_.get(), writeOffset_, slot.pixels.get(),
+                           slot.width, slot.height);
+  }
+  const RvxStreamCallback stream = record_->streamCallback.load();
+  if (stream != nullptr) {
+    stream(record_->name, slot.pixels.get(), slot.width * slot.height,
+           record_->pixelFormat, record_->streamUser.load());
+  }
+
+  if (!maskFrame) {
+    Publish();
+  } else {
+    if (record_->detectObjects.load(std::memory_order_relaxed) != 0) {
+      LabelObjects(slot);
+    }
+    std::unique_ptr<ObjectReport[]> copy;
+    if (!objectList_.empty()) {
+      const std::size_t count = objectList_.size();
+      auto objects = TryAllocate<ObjectReport>(count);
+      if (objects != nullptr) {
+        std::copy(objectList_.begin(), objectList_.end(), objects.get());
+        slot.objects = std::move(objects);
+        slot.objectCount = static_cast<std::int32_t>(count);
+      } else {
+        slot.objects.reset();
+        slot.objectCount = 0;
+      }
+      objectList_.clear();
+    } else {
+      slot.objectCount = 0;
+    }
+    const RvxObjectsCallback objects = record_->objectsCallback.load();
+    const std::int32_t count = slot.objectCount;
+    if (objects != nullptr && count > 0) {
+      copy = TryAllocate<ObjectReport>(static_cast<std::size_t>(count));
+      if (copy != nullptr) {
+        std::copy(slot.objects.get(), slot.objects.get() + count, copy.get());
+      }
+    }
+    // Once published the slot belongs to the display side; only the copy
+    // is touched after this.
+    Publish();
+    if (copy != nullptr) {
+      objects(record_->name, count, copy.get(), record_->objectsUser.load());
+    }
+  }
+  CountReceivedFrame(*record_);
+  inFrame_ = 0;
+  platform::SleepMs(1);
+}
+
+void CFrameSocket::LabelObjects(FrameSlot& slot) {
+  if (slot.pixels == nullptr) return;
+  if (slot.labels == nullptr) {
+    slot.labels =
+        TryAllocate<std::int32_t>(static_cast<std::size_t>(record_->width) *
+                                  static_cast<std::size_t>(record_->height));
+    if (slot.labels == nullptr) return;
+  }
+  labeller_.LabelMovingObjects(
+      slot.pixels.get(), slot.labels.get(), slot.width, slot.height,
+      record_->minObjectSize.load(std::memory_order_relaxed), objectList_,
+      [this](std::uint8_t* mask) {
+        const RvxAlarmCallback alarm = record_->alarmCallback.load();
+        if (alarm != nullptr) {
+          alarm(record_->name, mask, record_->alarmUser.load());
+        }
+      });
+}
+
+void CFrameSocket::Publish() {
+  ExchangeSlot(*record_, &record_->fillSlot, SlotExchange::kPublish);
+}
+
+}  // namespace quorvel

@@ -1,0 +1,63 @@
+// The receiver's view of a camera's data channel: reads packets, assembles
+// frames in the fill slot, decodes and labels motion masks, calls the
+// application's callbacks and publishes finished frames.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "command/transfer.h"
+#include "platform/socket.h"
+#include "quorvel/quorvel.h"
+#include "receiver/data_wire.h"
+#include "receiver/object_labeller.h"
+#include "registry/camera_record.h"
+
+namespace quorvel {
+
+class CFrameSocket {
+ public:
+  // socket is the record's data connection, borrowed for the receiver's
+  // life.
+  CFrameSocket(CameraRecord& record, const platform::Socket& socket);
+  CFrameSocket(const CFrameSocket&) = delete;
+  CFrameSocket& operator=(const CFrameSocket&) = delete;
+
+  // Handles one read notification: reads at most one packet. A non-zero
+  // error does nothing.
+  void OnReceive(int error);
+
+  // True once a read found the connection closed or broken; nothing more
+  // will arrive on it.
+  bool connectionLost() const { return connectionLost_; }
+  bool inFrame() const { return inFrame_ != 0; }
+  std::int32_t writeOffset() const { return writeOffset_; }
+
+ private:
+  void OnFrameHeader(std::int32_t length);
+  void OnFrameData(std::int32_t type, std::int32_t length);
+  void CompleteFrame(bool maskFrame);
+  void LabelObjects(FrameSlot& slot);
+  void Publish();
+  bool EnsureMaskBuffers();
+  // Reads and drops a body the receiver does not store.
+  void SkipBody(std::int64_t bytes);
+  bool Check(command::ReceiveOutcome outcome);
+
+  std::vector<ObjectReport> objectList_;
+  CameraRecord* const record_;
+  const platform::Socket& socket_;
+  std::int32_t frameBytes_ = 0;
+  std::int32_t streamingAtHeader_ = 0;
+  std::int32_t inFrame_ = 0;
+  std::int32_t lineCount_ = 0;
+  std::int32_t writeOffset_ = 0;
+  std::unique_ptr<std::uint8_t[]> maskBuffer_;
+  std::int32_t maskCapacity_ = 0;
+  ObjectLabeller labeller_;
+  receiver::FrameHeader frameHeader_{};
+  bool connectionLost_ = false;
+};
+
+}  // namespace quorvel

@@ -1,0 +1,94 @@
+// Shared pieces of the tests that connect the library to simulated cameras.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/camera_lib_app.h"
+#include "camera_server.h"
+#include "platform/byte_order.h"
+#include "platform/clock.h"
+#include "quorvel/quorvel.h"
+#include "support/loopback.h"
+
+namespace quorvel::test {
+
+// Polls condition every 2 ms for up to ms milliseconds.
+inline bool WaitUntil(const std::function<bool()>& condition,
+                      std::uint32_t ms = 3000) {
+  const std::uint32_t start = platform::TickCount();
+  while (!condition()) {
+    if (platform::TickCount() - start > ms) return false;
+    platform::SleepMs(2);
+  }
+  return true;
+}
+
+// Entries of a /proc/self folder: open descriptors or threads.
+inline int CountEntries(const char* folder) {
+  int count = 0;
+  if (DIR* dir = opendir(folder)) {
+    while (const dirent* entry = readdir(dir)) {
+      if (entry->d_name[0] != '.') ++count;
+    }
+    closedir(dir);
+  }
+  return count;
+}
+inline int OpenDescriptors() { return CountEntries("/proc/self/fd"); }
+inline int Threads() { return CountEntries("/proc/self/task"); }
+
+inline std::vector<std::uint8_t> Pair(std::int32_t a, std::int32_t b) {
+  std::vector<std::uint8_t> bytes(8);
+  platform::StoreLE32(bytes.data(), static_cast<std::uint32_t>(a));
+  platform::StoreLE32(bytes.data() + 4, static_cast<std::uint32_t>(b));
+  return bytes;
+}
+
+// A frame header body {flags, width, lines}.
+inline std::vector<std::uint8_t> FrameHeader(std::int32_t flags,
+                                             std::int32_t width,
+                                             std::int32_t lines) {
+  std::vector<std::uint8_t> bytes = Pair(flags, width);
+  const std::vector<std::uint8_t> tail = Pair(lines, 0);
+  bytes.insert(bytes.end(), tail.begin(), tail.begin() + 4);
+  return bytes;
+}
+
+// One simulated camera per test on its own loopback address; every camera
+// is disconnected when the test ends.
+class CameraTest : public ::testing::Test {
+ protected:
+  camsim::CameraServer& Serve(int block, int index) {
+    servers_.push_back(
+        std::make_unique<camsim::CameraServer>(LoopbackAddress(block, index)));
+    EXPECT_TRUE(servers_.back()->Start()) << LoopbackAddress(block, index);
+    return *servers_.back();
+  }
+
+  static CameraRef Record(const char* handle) {
+    return TheApp().registry().Find(handle);
+  }
+
+  static std::int32_t ReceivedFrames(CameraRecord& record) {
+    std::lock_guard<std::mutex> lock(record.rxFpsLock);
+    return record.rxFrameCount;
+  }
+
+  void TearDown() override {
+    rvx_DisconnectAllCameras();
+    for (auto& server : servers_) server->Stop();
+  }
+
+  std::vector<std::unique_ptr<camsim::CameraServer>> servers_;
+};
+
+}  // namespace quorvel::test
