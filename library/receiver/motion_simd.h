@@ -1,0 +1,78 @@
+// Vector fills shared by mask decoding and object labelling.
+//
+// The helpers use the compiler's generic vector types instead of intrinsics
+// so that one body serves both instruction sets: inlined into a function
+// compiled for AVX2 they become 32-byte stores, in baseline code pairs of
+// 16-byte SSE2 stores. They must therefore always be inlined.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace quorvel::motion_simd {
+
+using Bytes32 =
+    std::uint8_t __attribute__((vector_size(32), aligned(1), may_alias));
+using Ints8 =
+    std::int32_t __attribute__((vector_size(32), aligned(1), may_alias));
+
+#define QUORVEL_MOTION_INLINE [[gnu::always_inline]] inline
+
+// Whether the routines take their AVX2 build, decided at run time so that
+// the library itself runs on any x86-64.
+bool UseAvx2();
+// Lets tests run the baseline build on an AVX2 machine; true by default.
+void AllowAvx2(bool allowed);
+
+// Vectors never cross a function boundary (the helpers take the scalar and
+// splat it where they store), which keeps the calling convention out of it.
+QUORVEL_MOTION_INLINE void StoreSplat(std::uint8_t* p, std::uint8_t value) {
+  *reinterpret_cast<Bytes32*>(p) = Bytes32{} + value;
+}
+
+QUORVEL_MOTION_INLINE void StoreSplat(std::int32_t* p, std::int32_t value) {
+  *reinterpret_cast<Ints8*>(p) = Ints8{} + value;
+}
+
+// Writes exactly [p, p + count) with a splatted value. Spans of a full
+// vector or more end with a store aligned to their last byte, overlapping
+// the one before instead of falling back to a byte loop.
+QUORVEL_MOTION_INLINE void FillBytesExact(std::uint8_t* p, std::size_t count,
+                                          std::uint8_t value) {
+  if (count >= 32) {
+    std::uint8_t* const last = p + count - 32;
+    for (; p < last; p += 32) StoreSplat(p, value);
+    StoreSplat(last, value);
+    return;
+  }
+  const std::uint64_t pattern = 0x0101010101010101ull * value;
+  if (count >= 8) {
+    // Up to four overlapping words cover 8..31 bytes.
+    std::uint8_t* const last = p + count - 8;
+    for (; p < last; p += 8) std::memcpy(p, &pattern, 8);
+    std::memcpy(last, &pattern, 8);
+    return;
+  }
+  for (std::size_t i = 0; i < count; ++i) p[i] = value;
+}
+
+// Writes `value` to [p, end). Spans shorter than a vector are written with
+// one full vector store when it stays below `limit`; the bytes it puts past
+// `end` are garbage that the caller overwrites with its next, adjacent
+// span. This keeps the common short span to a single branch-free store.
+QUORVEL_MOTION_INLINE void FillIntsSpill(std::int32_t* p, std::int32_t* end,
+                                         const std::int32_t* limit,
+                                         std::int32_t value) {
+  if (end - p >= 8) {
+    std::int32_t* const last = end - 8;
+    for (; p < last; p += 8) StoreSplat(p, value);
+    StoreSplat(last, value);
+  } else if (limit - p >= 8) {
+    StoreSplat(p, value);
+  } else {
+    for (; p < end; ++p) *p = value;
+  }
+}
+
+}  // namespace quorvel::motion_simd
