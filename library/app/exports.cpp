@@ -4,7 +4,10 @@
 #include <string>
 
 #include "app/camera_lib_app.h"
+#include "command/flash.h"
+#include "command/smart_motion.h"
 #include "display/stream_control.h"
+#include "imaging/image_export.h"
 #include "platform/text.h"
 #include "quorvel/quorvel.h"
 
@@ -94,21 +97,24 @@ RVX_API void RVX_CALL rvx_DisconnectAllCameras(void) {
 
 RVX_API int32_t RVX_CALL rvx_SetSmartMotion(const char* handle, int32_t item,
                                             int32_t value) {
-  (void)handle, (void)item, (void)value;
-  return 0;
+  return Guarded<int32_t>(0, [&] {
+    return quorvel::SetSmartMotion(handle, item, value);
+  });
 }
 
 RVX_API int32_t RVX_CALL rvx_GetSmartMotion(const char* handle, int32_t item,
                                             int32_t* valueOut) {
-  (void)handle, (void)item, (void)valueOut;
-  return 0;
+  return Guarded<int32_t>(0, [&] {
+    return quorvel::GetSmartMotion(handle, item, valueOut);
+  });
 }
 
 RVX_API int32_t RVX_CALL rvx_FlashOperation(const char* handle,
                                             int32_t operation, uint8_t* buffer,
                                             int32_t length) {
-  (void)handle, (void)operation, (void)buffer, (void)length;
-  return 0;
+  return Guarded<int32_t>(0, [&] {
+    return quorvel::FlashOperation(handle, operation, buffer, length);
+  });
 }
 
 RVX_API void RVX_CALL rvx_SetCallbackAlarmSignal(const char* handle,
@@ -208,8 +214,10 @@ RVX_API int32_t RVX_CALL rvx_RawImageToRawFileW(const uint8_t* pixels,
                                                 const wchar_t* fileName,
                                                 int32_t width, int32_t height,
                                                 int32_t pixelFormat) {
-  (void)pixels, (void)fileName, (void)width, (void)height, (void)pixelFormat;
-  return 0;
+  return Guarded<int32_t>(0, [&] {
+    return quorvel::RawImageToRawFile(pixels, fileName, width, height,
+                                      pixelFormat);
+  });
 }
 
 RVX_API int32_t RVX_CALL rvx_RawImageToBmpRGBFileA(const uint8_t* pixels,
@@ -228,8 +236,10 @@ RVX_API int32_t RVX_CALL rvx_RawImageToBmpRGBFileW(const uint8_t* pixels,
                                                    int32_t width,
                                                    int32_t height,
                                                    int32_t pixelFormat) {
-  (void)pixels, (void)fileName, (void)width, (void)height, (void)pixelFormat;
-  return 0;
+  return Guarded<int32_t>(0, [&] {
+    return quorvel::RawImageToBmpRGBFile(pixels, fileName, width, height,
+                                         pixelFormat);
+  });
 }
 
 RVX_API int32_t RVX_CALL rvx_RawImageToBmpImage(const uint8_t* pixels,
@@ -237,9 +247,10 @@ RVX_API int32_t RVX_CALL rvx_RawImageToBmpImage(const uint8_t* pixels,
                                                 int32_t width, int32_t height,
                                                 int32_t bitsPerPixel,
                                                 int32_t pixelFormat) {
-  (void)pixels, (void)destination, (void)width, (void)height,
-      (void)bitsPerPixel, (void)pixelFormat;
-  return 0;
+  return Guarded<int32_t>(0, [&] {
+    return quorvel::RawImageToBmpImage(pixels, destination, width, height,
+                                       bitsPerPixel, pixelFormat);
+  });
 }
 
 }  // extern "C"

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "imaging/pixel_format.h"
 #include "platform/event.h"
 #include "platform/socket.h"
 #include "platform/wakeup.h"
@@ -17,8 +18,6 @@
 namespace quorvel {
 
 inline constexpr std::size_t kDeviceNameSize = 544;
-inline constexpr std::int32_t kPixelFormatBayer = 52;
-inline constexpr std::int32_t kPixelFormatMono = 53;
 
 // Fields are written by the connecting thread before the worker threads
 // start unless they are atomic or named with their lock. Values that the

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# camsample's exact output, without a camera and against the simulated one.
+# Usage: check_camsample.sh <camsample> <camsim> <address camsample uses>
+set -u
+camsample=$1
+camsim=$2
+address=$3
+failures=0
+
+expect() {  # name, expected status, expected output, actual status, output
+  if [ "$4" != "$2" ] || [ "$5" != "$3" ]; then
+    echo "FAIL $1: status $4 (want $2), output:"
+    printf '%s\n' "$5" | sed 's/^/  | /'
+    echo "wanted:"
+    printf '%s\n' "$3" | sed 's/^/  | /'
+    failures=$((failures + 1))
+  else
+    echo "ok   $1"
+  fi
+}
+
+out=$("$camsample"); status=$?
+expect "no camera" 1 "Connect to Ostrel_P1 camera......Failed!!
+Terminate this program!!" "$status" "$out"
+
+"$camsim" --address "$address" --sps 40 >/dev/null &
+pid=$!
+for _ in $(seq 50); do
+  (exec 3<>"/dev/tcp/$address/3002") 2>/dev/null && break
+  sleep 0.1
+done
+out=$("$camsample"); status=$?
+kill "$pid"; wait "$pid" 2>/dev/null
+expect "camera" 0 "Connect to Ostrel_P1 camera......Success! Device Name = RVXOSTRL1[1]
+Get a smart-motion configuration......OK! Get Internal SPS = 40
+Set a smart-motion configuration......OK!
+Disconnect this camera." "$status" "$out"
+
+echo "$((2 - failures)) passed, $failures failed"
+[ "$failures" -eq 0 ]
