@@ -169,9 +169,45 @@ void CameraModel::SetArea(int number, std::vector<std::uint8_t> bytes) {
   areas_[static_cast<std::size_t>(number)] = std::move(bytes);
 }
 
+FlashImage CameraModel::ExportFlash() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return {areas_.begin() + 1, areas_.end()};
+}
+
+bool CameraModel::ImportFlash(FlashImage image) {
+  if (image.size() != static_cast<std::size_t>(kDeviceRecordArea)) {
+    return false;
+  }
+  for (std::size_t i = 0; i < image.size(); ++i) {
+    // The record area is addressed as a 64 KiB region; nothing larger can
+    // have come from a camera.
+    const std::size_t limit = i + 1 == kDeviceRecordArea ? 0x10000 : kAreaSize;
+    if (image[i].size() > limit) return false;
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (std::size_t i = 0; i < image.size(); ++i) {
+    areas_[i + 1] = std::move(image[i]);
+  }
+  return true;
+}
+
+std::uint64_t CameraModel::flashWrites() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return flashWrites_;
+}
+
+void CameraModel::SetFlashWriteHook(std::function<void()> hook) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  flashWriteHook_ = std::move(hook);
+}
+
 Fault CameraModel::TakeFault(std::int32_t code) {
   const auto found = faults_.find(code);
   if (found == faults_.end()) return Fault{};
+  if (found->second.skip > 0) {
+    --found->second.skip;
+    return Fault{};
+  }
   Fault fault = found->second;
   if (found->second.times > 0 && --found->second.times == 0)
     faults_.erase(found);
@@ -180,13 +216,21 @@ Fault CameraModel::TakeFault(std::int32_t code) {
 
 Answer CameraModel::Handle(std::int32_t code,
                            const std::vector<std::uint8_t>& payload) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  log_.push_back({code, payload});
-  const Fault fault = TakeFault(code);
-  Answer answer = Respond(code, payload, fault);
-  if (fault.kind == Fault::Kind::kDelay) {
-    answer.delayMs = static_cast<std::uint32_t>(fault.value);
+  std::function<void()> hook;
+  Answer answer;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    log_.push_back({code, payload});
+    const Fault fault = TakeFault(code);
+    const std::uint64_t writesBefore = flashWrites_;
+    answer = Respond(code, payload, fault);
+    if (fault.kind == Fault::Kind::kDelay) {
+      answer.delayMs = static_cast<std::uint32_t>(fault.value);
+    }
+    if (flashWrites_ != writesBefore) hook = flashWriteHook_;
   }
+  // Outside the lock: the hook reads the model back.
+  if (hook) hook();
   return answer;
 }
 
@@ -269,7 +313,24 @@ bool CameraModel::WriteFlash(const std::vector<std::uint8_t>& payload) {
     bytes.resize(flashOffset_ + payload.size());
   }
   std::copy(payload.begin(), payload.end(), bytes.begin() + flashOffset_);
+  ++flashWrites_;
   return true;
+}
+
+std::vector<std::uint8_t> CameraModel::WriteStatus(
+    const std::vector<std::uint8_t>& payload, const Fault& fault) {
+  if (fault.kind == Fault::Kind::kWriteStatus) {
+    std::vector<std::uint8_t> status;
+    Put32(status, fault.value);
+    return status;
+  }
+  const bool written = WriteFlash(payload);
+  std::vector<std::uint8_t> status(4, 0);
+  if (fault.kind == Fault::Kind::kStatusSize) {
+    status.resize(static_cast<std::size_t>(std::max(fault.value, 0)));
+  }
+  if (!written && !status.empty()) status[0] = 1;
+  return status;
 }
 
 Answer CameraModel::Respond(std::int32_t code,
@@ -334,8 +395,7 @@ Answer CameraModel::Respond(std::int32_t code,
   if (code == 520) {
     body = ReadFlash();
   } else {
-    const bool written = WriteFlash(payload);
-    body = {static_cast<std::uint8_t>(written ? 0 : 1), 0, 0, 0};
+    body = WriteStatus(payload, fault);
   }
   std::int32_t count = static_cast<std::int32_t>(body.size());
   if (fault.kind == Kind::kLongBody) {

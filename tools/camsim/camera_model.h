@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -30,11 +31,17 @@ struct Fault {
     kLateCompletion,  // 256: completion after value milliseconds
     kReplyValue,      // query answers value instead of the stored one
     kDelay,           // the whole answer comes value milliseconds late
+    kWriteStatus,     // 521: nothing is written, the status word is value
+    kStatusSize,      // 521: written, but the status body is value bytes
   };
   Kind kind = Kind::kNone;
   std::int32_t value = 0;
   int times = -1;  // how many answers it affects; -1 for all
+  int skip = 0;    // answers to the code left alone before it applies
 };
+
+// Areas 1 to 6 and the device record (area 7), in that order.
+using FlashImage = std::vector<std::vector<std::uint8_t>>;
 
 // What the camera does in answer to one command.
 struct Answer {
@@ -84,6 +91,17 @@ class CameraModel {
   std::vector<std::uint8_t> area(int number) const;
   void SetArea(int number, std::vector<std::uint8_t> bytes);
 
+  // The whole flash at once, so a program can keep it across restarts.
+  FlashImage ExportFlash() const;
+  // False, with nothing changed, unless image holds all seven areas, each
+  // no larger than the area it replaces may grow.
+  bool ImportFlash(FlashImage image);
+  // Flash writes (521) that the camera accepted so far.
+  std::uint64_t flashWrites() const;
+  // Runs after every accepted flash write, on the thread that served it
+  // and outside the model's lock, so it may read the model.
+  void SetFlashWriteHook(std::function<void()> hook);
+
  private:
   Answer Respond(std::int32_t code, const std::vector<std::uint8_t>& payload,
                  const Fault& fault);
@@ -92,6 +110,8 @@ class CameraModel {
   std::int32_t QueryValue(std::int32_t code) const;
   std::vector<std::uint8_t> ReadFlash();
   bool WriteFlash(const std::vector<std::uint8_t>& payload);
+  std::vector<std::uint8_t> WriteStatus(
+      const std::vector<std::uint8_t>& payload, const Fault& fault);
   Fault TakeFault(std::int32_t code);
 
   mutable std::mutex mutex_;
@@ -105,6 +125,8 @@ class CameraModel {
   std::int32_t width_ = 640, height_ = 480;
   std::int32_t flashArea_ = 0;
   std::uint32_t flashOffset_ = 0, flashCount_ = 0;
+  std::uint64_t flashWrites_ = 0;
+  std::function<void()> flashWriteHook_;
 };
 
 }  // namespace camsim
