@@ -120,10 +120,8 @@ void CFrameSocket::OnFrameHeader(std::int32_t length) {
   if ((frameHeader_.flags & kFrameStartBit) != 0) {
     lineCount_ = frameHeader_.lines;
     writeOffset_ = 0;
-    if (slot.pixels != nullptr && frameBytes_ > 0) {
-      std::memset(slot.pixels.get(), kUnwrittenPixel,
-                  static_cast<std::size_t>(frameBytes_));
-    }
+    pixelsCovered_ = 0;
+    pixelFillPending_ = true;
     if (maskBuffer_ != nullptr) {
       std::memset(
           maskBuffer_.get(), 0,
@@ -155,6 +153,7 @@ void CFrameSocket::OnFrameData(std::int32_t type, std::int32_t length) {
   std::uint8_t* target =
       mask ? maskBuffer_.get() : record_->fillSlot->pixels.get();
   const std::int32_t capacity = mask ? maskCapacity_ : frameBytes_;
+  if (!mask) CoverPixels(length);
   if (!Check(ReadFrameBody(*record_, socket_, target, capacity, writeOffset_,
                            length))) {
     return;
@@ -177,7 +176,32 @@ void CFrameSocket::OnFrameData(std::int32_t type, std::int32_t length) {
   CompleteFrame(mask);
 }
 
+void CFrameSocket::CoverPixels(std::int32_t length) {
+  if (!pixelFillPending_ || writeOffset_ < 0 || writeOffset_ >= frameBytes_) {
+    return;
+  }
+  std::uint8_t* pixels = record_->fillSlot->pixels.get();
+  if (pixels == nullptr) return;
+  if (writeOffset_ > pixelsCovered_) {
+    std::memset(pixels + pixelsCovered_, kUnwrittenPixel,
+                static_cast<std::size_t>(writeOffset_ - pixelsCovered_));
+  }
+  const std::int32_t bytes = length > 0 ? length : frameBytes_;
+  const std::int32_t stored = std::min(bytes, frameBytes_ - writeOffset_);
+  pixelsCovered_ = std::max(pixelsCovered_, writeOffset_ + stored);
+}
+
+void CFrameSocket::FillUncoveredPixels() {
+  std::uint8_t* pixels = record_->fillSlot->pixels.get();
+  if (pixelFillPending_ && pixels != nullptr && pixelsCovered_ < frameBytes_) {
+    std::memset(pixels + pixelsCovered_, kUnwrittenPixel,
+                static_cast<std::size_t>(frameBytes_ - pixelsCovered_));
+  }
+  pixelFillPending_ = false;
+}
+
 void CFrameSocket::CompleteFrame(bool maskFrame) {
+  FillUncoveredPixels();
   FrameSlot& slot = *record_->fillSlot;
   // Sizes from the camera are clipped to the record's, and never negative,
   // so every later pass over the slot stays inside its buffers.

@@ -38,6 +38,9 @@ class CFrameSocket {
   void OnFrameHeader(std::int32_t length);
   void OnFrameData(std::int32_t type, std::int32_t length);
   void CompleteFrame(bool maskFrame);
+  // Accounts for an image data packet about to be stored at writeOffset_.
+  void CoverPixels(std::int32_t length);
+  void FillUncoveredPixels();
   void LabelObjects(FrameSlot& slot);
   void Publish();
   bool EnsureMaskBuffers();
@@ -57,6 +60,11 @@ class CFrameSocket {
   std::int32_t maskCapacity_ = 0;
   ObjectLabeller labeller_;
   receiver::FrameHeader frameHeader_{};
+  // Bytes of the fill slot's pixels written since the frame started; the
+  // rest is filled with the unwritten marker only when the frame completes,
+  // so a whole frame of data is not preceded by a pass over its buffer.
+  std::int32_t pixelsCovered_ = 0;
+  bool pixelFillPending_ = false;
   bool connectionLost_ = false;
 };
 

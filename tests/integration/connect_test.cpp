@@ -98,7 +98,8 @@ TEST_F(ConnectTest, KnownAddressGivesTheExistingCameraWithoutTraffic) {
   camsim::CameraServer& camera = Serve(3, 21);
   const char* handle = rvx_ConnectCameraNoDisplayA(Address(21).c_str(), 0, 0);
   ASSERT_NE(handle, nullptr);
-  const std::wstring wide(Address(21).begin(), Address(21).end());
+  const std::string narrow = Address(21);
+  const std::wstring wide(narrow.begin(), narrow.end());
   EXPECT_EQ(rvx_ConnectCameraDisplayW(wide.c_str(), 100, 100), handle);
   EXPECT_EQ(rvx_FlashConnectCameraA(Address(21).c_str()), handle);
   EXPECT_EQ(camera.commandConnections(), 1);

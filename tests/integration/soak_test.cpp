@@ -1,0 +1,160 @@
+// Long runs: many connect/stream/disconnect cycles that must leave nothing
+// behind, and many cameras streaming while exports race a disconnect.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+
+#include <atomic>
+#include <thread>
+
+#include "support/camera_fixture.h"
+#include "support/camsim_process.h"
+
+namespace quorvel::test {
+namespace {
+
+std::atomic<int> frameCalls{0}, streamCalls{0}, alarmCalls{0}, objectCalls{0};
+
+void RVX_CALL OnFrame(const char*, int32_t, int32_t) { ++frameCalls; }
+void RVX_CALL OnStream(const char*, uint8_t* pixels, int32_t count, int32_t,
+                       int32_t) {
+  // Touch the lent buffer end to end, as an application copying it would.
+  volatile std::uint8_t sink = 0;
+  if (count > 0) sink = pixels[0] ^ pixels[count - 1];
+  (void)sink;
+  ++streamCalls;
+}
+void RVX_CALL OnAlarm(const char*, uint8_t*, int32_t) { ++alarmCalls; }
+void RVX_CALL OnObjects(const char*, int32_t count, ObjectReport* objects,
+                        int32_t) {
+  volatile std::int32_t sink = objects[count - 1].pixelCount;
+  (void)sink;
+  ++objectCalls;
+}
+
+void SetAllCallbacks(const char* handle) {
+  rvx_SetCallbackReceivedOneFrame(handle, 1, OnFrame);
+  rvx_SetCallbackAlarmSignal(handle, 2, OnAlarm);
+  rvx_SetCallbackDetectObjectsReport(handle, 3, OnObjects);
+}
+
+TEST(SoakTest, ConnectStreamDisconnectCyclesLeaveNothingBehind) {
+  const std::string address = LoopbackAddress(9, 1);
+  CamsimProcess camera(CAMSIM_PROGRAM, address, {"--fps", "200"});
+  ASSERT_TRUE(camera.ready());
+  // One cycle first, so that lazily made process-wide things (the
+  // resolver, the sanitizers' own threads) are in the baseline.
+  const char* handle = rvx_ConnectCameraNoDisplayA(address.c_str(), 0, 0);
+  ASSERT_NE(handle, nullptr);
+  rvx_DisconnectAllCameras();
+  const int descriptors = OpenDescriptors();
+  const int threads = Threads();
+
+  constexpr int kCycles = 200;
+  int delivered = 0;
+  for (int cycle = 0; cycle < kCycles; ++cycle) {
+    handle =
+        cycle % 3 == 2
+            ? rvx_FlashConnectCameraA(address.c_str())
+            : (cycle % 3 == 0
+                   ? rvx_ConnectCameraDisplayA(address.c_str(), 320, 240)
+                   : rvx_ConnectCameraNoDisplayA(address.c_str(), 320, 240));
+    ASSERT_NE(handle, nullptr) << "cycle " << cycle;
+    SetAllCallbacks(handle);
+    rvx_SetSmartMotion(handle, 209, 1);
+    rvx_StartVideoStream2(handle, 0, OnStream, 4);
+    platform::SleepMs(100);
+    if (const CameraRef record = TheApp().registry().Find(handle)) {
+      std::lock_guard<std::mutex> lock(record->rxFpsLock);
+      delivered += record->rxFrameCount > 0;
+    }
+    if (cycle % 2 == 0) {
+      rvx_DisconnectCamera(handle);
+    } else {
+      rvx_DisconnectAllCameras();
+    }
+    ASSERT_EQ(TheApp().registry().count(), 0);
+  }
+  EXPECT_GE(delivered, kCycles / 2) << "video connections received frames";
+  EXPECT_TRUE(WaitUntil([&] { return Threads() == threads; }, 5000))
+      << Threads() << " threads, " << threads << " before";
+  EXPECT_EQ(OpenDescriptors(), descriptors);
+}
+
+TEST(SoakTest, ManyCamerasStreamWhileExportsRaceADisconnect) {
+  constexpr int kCameras = 8;
+  std::vector<std::unique_ptr<camsim::CameraServer>> servers;
+  // Copies of the names: a copy designates whichever camera bears the name
+  // at the time of the call, while a returned handle dies with its camera.
+  std::vector<std::string> handles;
+  for (int i = 0; i < kCameras; ++i) {
+    const std::string address = LoopbackAddress(9, 10 + i);
+    servers.push_back(std::make_unique<camsim::CameraServer>(address));
+    ASSERT_TRUE(servers.back()->Start());
+    // Half the cameras send motion masks.
+    if (i % 2 == 1) servers.back()->model().Handle(65570, {});
+    const char* handle =
+        i % 2 == 0 ? rvx_ConnectCameraDisplayA(address.c_str(), 320, 240)
+                   : rvx_ConnectCameraNoDisplayA(address.c_str(), 320, 240);
+    ASSERT_NE(handle, nullptr);
+    SetAllCallbacks(handle);
+    rvx_SetSmartMotion(handle, 209, 1);
+    rvx_SetSmartMotion(handle, 207, 100);
+    rvx_StartVideoStream2(handle, 0, OnStream, 4);
+    handles.push_back(handle);
+  }
+
+  // Exports keep running on other threads while cameras come and go.
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> callers;
+  for (int t = 0; t < 2; ++t) {
+    callers.emplace_back([&, t] {
+      std::int32_t value = 0;
+      double fps = 0;
+      for (std::uint32_t n = 0; !stop.load(); ++n) {
+        const char* handle = handles[(n + t) % kCameras].c_str();
+        rvx_GetFPS(handle, 41 + static_cast<int>(n % 2), &fps);
+        rvx_GetMiscOption(handle, 27 + static_cast<int>(n % 4), &value);
+        rvx_SetMiscOption(handle, 23, static_cast<int32_t>(n % 7));
+        rvx_SetSmartMotion(handle, 208, static_cast<int32_t>(n % 3) - 1);
+        rvx_GetSmartMotion(handle, 207, &value);
+        rvx_SetCallbackAlarmSignal(handle, 2, OnAlarm);
+        platform::SleepMs(1);
+      }
+    });
+  }
+  const std::uint32_t start = platform::TickCount();
+  int reconnects = 0;
+  while (platform::TickCount() - start < 10000) {
+    platform::SleepMs(500);
+    // The newest camera goes and comes back under the callers' feet; it
+    // gets the same name again.
+    rvx_DisconnectCamera(handles.back().c_str());
+    const char* again = rvx_ConnectCameraNoDisplayA(
+        LoopbackAddress(9, 10 + kCameras - 1).c_str(), 320, 240);
+    ASSERT_STREQ(again, handles.back().c_str());
+    SetAllCallbacks(again);
+    rvx_SetSmartMotion(again, 209, 1);
+    rvx_StartVideoStream2(again, 0, OnStream, 4);
+    ++reconnects;
+  }
+  stop.store(true);
+  for (auto& caller : callers) caller.join();
+  // Long enough for the newest camera's rate to be measured once.
+  platform::SleepMs(1200);
+  for (int i = 0; i < kCameras; ++i) {
+    double fps = 0;
+    ASSERT_EQ(rvx_GetFPS(handles[i].c_str(), 41, &fps), 1);
+    EXPECT_GT(fps, 5.0) << handles[i];
+  }
+  rvx_DisconnectAllCameras();
+  for (auto& server : servers) server->Stop();
+  EXPECT_GT(reconnects, 10);
+  EXPECT_GT(streamCalls.load(), 1000);
+  EXPECT_GT(frameCalls.load(), 1000);
+  EXPECT_GT(objectCalls.load(), 100);
+  EXPECT_GT(alarmCalls.load(), 100);
+}
+
+}  // namespace
+}  // namespace quorvel::test
