@@ -1,18 +1,29 @@
 #include "display/direct_draw.h"
 
+#include "display/display_objects.h"
+
 namespace quorvel {
 
-// No window system is attached to the library yet, so no handle names a
-// window that could be bound: set-up fails, and frames are taken but not
-// drawn.
 bool SetUpDirectDraw(CameraRecord& record, RvxWindow window) {
   std::lock_guard<std::mutex> lock(record.displayLock);
-  (void)window;
-  return false;
+  record.displayObjects.reset();
+  if (window == 0) return false;
+  // Disconnect clears connected before it releases the display objects
+  // under this lock and frees the buffers after; a start racing it must not
+  // bind again behind the release.
+  if (record.connected.load() == 0) return false;
+  auto objects =
+      MakeDisplayObjects(window, record.displayWidth, record.displayHeight);
+  if (objects == nullptr) return false;
+  record.screenBitsPerPixel = objects->screen->bitsPerPixel();
+  record.displayObjects = std::move(objects);
+  record.displayWindow.store(window);
+  return true;
 }
 
 void ReleaseDirectDraw(CameraRecord& record) {
   std::lock_guard<std::mutex> lock(record.displayLock);
+  record.displayObjects.reset();
 }
 
 }  // namespace quorvel

@@ -1,22 +1,73 @@
 #include "display/display_thread.h"
 
+#include "display/draw_frame.h"
+#include "imaging/convert.h"
+#include "imaging/pixel_format.h"
+#include "platform/clock.h"
 #include "platform/thread.h"
 #include "receiver/exchange_slot.h"
 
 namespace quorvel {
 
 namespace {
+
 constexpr std::uint32_t kPollMs = 1;
+constexpr std::int32_t kBayerDepth = 10;
+constexpr std::int32_t kMonoDepth = 8;
+
+// The shown slot changes under displayLock, so a redraw from another thread
+// always finds the slot, its labels and the display buffer of one frame.
+// Returns whether the frame is counted.
+bool ShowNewestFrame(CameraRecord& record) {
+  std::lock_guard<std::mutex> lock(record.displayLock);
+  if (!ExchangeSlot(record, &record.showSlot, SlotExchange::kTake)) {
+    return false;
+  }
+  FrameSlot& slot = *record.showSlot;
+  // The slot shown until now goes back to the receiver, which rewrites its
+  // objects: nothing may point into it any more.
+  record.highlightCount = nullptr;
+  record.highlightObjects = nullptr;
+  record.labelMap = slot.labels.get();
+
+  if (!DisplayWindowIsWindow(record)) return false;
+  switch (record.pixelFormat) {
+    case kPixelFormatBayer:
+      DemosaicBayer(slot.pixels.get(), record.rgbaBuffer.get(), slot.width,
+                    slot.height, slot.width, kBayerDepth);
+      break;
+    case kPixelFormatMono:
+      ExpandMono(slot.pixels.get(), record.rgbaBuffer.get(), slot.width,
+                 slot.height, kMonoDepth);
+      break;
+    default:
+      return false;
+  }
+  std::int32_t width = 0, height = 0;
+  DecimateAndPack(record.rgbaBuffer.get(), record.displayBuffer.get(),
+                  slot.width, slot.height, record.screenBitsPerPixel,
+                  record.stepX, &width, record.stepY, &height);
+  // Bayer frames carry no objects of their own, so they show no highlight.
+  if (record.pixelFormat == kPixelFormatMono) {
+    record.highlightCount = &slot.objectCount;
+    record.highlightObjects = slot.objects.get();
+  }
+  DrawFrameLocked(record, width, height);
+  return true;
+}
+
+void CountShownFrame(CameraRecord& record) {
+  std::lock_guard<std::mutex> lock(record.shownFpsLock);
+  CountFrame(record.shownFrameCount, record.shownCountMark,
+             record.shownTickMark, record.shownFps, platform::TickCount());
+}
+
 }  // namespace
 
 void DisplayThreadProc(CameraRef record) {
   platform::RaiseCurrentThreadPriority(platform::ThreadPriority::kAboveNormal);
   while (!record->threadEvent.Wait(kPollMs)) {
-    if (!ExchangeSlot(*record, &record->showSlot, SlotExchange::kTake)) {
-      continue;
-    }
-    // No window can be bound yet, so a taken frame is dropped like one for
-    // a window that went away: neither drawn nor counted.
+    if (ShowNewestFrame(*record)) CountShownFrame(*record);
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include "command/send_command.h"
 #include "display/direct_draw.h"
+#include "display/draw_frame.h"
 #include "platform/clock.h"
 
 namespace quorvel {
@@ -61,8 +62,8 @@ bool SetMiscOption(CameraRecord& record, std::int32_t option,
       if (!record.hasReceiverThread.load()) return false;
       return Succeeded(SendCommand(&record, kCompletionCommand, 0, nullptr));
     case 22:
-      // Redraw of the shown frame: nothing is drawn while no window is
-      // bound, and no window can be bound yet.
+      // Done also when no window is set: there is then nothing to redraw.
+      RedrawShownFrame(record);
       return true;
     case 23:
       record.scrollX.store(value);

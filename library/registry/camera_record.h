@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "display/display_objects_fwd.h"
 #include "imaging/pixel_format.h"
 #include "platform/event.h"
 #include "platform/socket.h"
@@ -80,6 +81,9 @@ struct CameraRecord {
 
   std::atomic<RvxWindow> displayWindow{0};
   std::int32_t screenBitsPerPixel = 0;  // guarded by displayLock
+  // The bound window's screen, surfaces and bitmaps; null while no window
+  // is bound. Guarded by displayLock.
+  std::unique_ptr<DisplayObjects, DisplayObjectsDeleter> displayObjects;
   // Serialises drawing on the display thread with window set-up, redraw and
   // release from the application's threads.
   std::mutex displayLock;

@@ -1,0 +1,26 @@
+// Drawing the display buffer into the bound window.
+#pragma once
+
+#include <cstdint>
+
+#include "registry/camera_record.h"
+
+namespace quorvel {
+
+// Whether displayWindow is set and still a window. Under displayLock.
+bool DisplayWindowIsWindow(CameraRecord& record);
+
+// Loads the display buffer's width x height pixels (the decimated size)
+// into the frame bitmap, composes and presents it. Nothing happens without
+// a window that still exists, without display objects, or for a width
+// below 4 or a height below 1. DrawFrame takes displayLock; the Locked form
+// is for callers that hold it.
+void DrawFrame(CameraRecord& record, std::int32_t width, std::int32_t height);
+void DrawFrameLocked(CameraRecord& record, std::int32_t width,
+                     std::int32_t height);
+
+// Option 22: draws the shown frame again from the display buffer, when a
+// window is set.
+void RedrawShownFrame(CameraRecord& record);
+
+}  // namespace quorvel
