@@ -57,19 +57,20 @@ QUORVEL_MOTION_INLINE void FillBytesExact(std::uint8_t* p, std::size_t count,
   for (std::size_t i = 0; i < count; ++i) p[i] = value;
 }
 
-// Writes `value` to [p, end). Spans shorter than a vector are written with
-// one full vector store when it stays below `limit`; the bytes it puts past
-// `end` are garbage that the caller overwrites with its next, adjacent
-// span. This keeps the common short span to a single branch-free store.
+// Writes `value` to [p, end). Spans of up to 16 entries take two vector
+// stores without a branch on their length: the first may run past `end`
+// when that stays below `limit`, and the entries it puts there are garbage
+// that the caller overwrites with its next, adjacent span.
 QUORVEL_MOTION_INLINE void FillIntsSpill(std::int32_t* p, std::int32_t* end,
                                          const std::int32_t* limit,
                                          std::int32_t value) {
-  if (end - p >= 8) {
+  if (end - p > 16) {
     std::int32_t* const last = end - 8;
     for (; p < last; p += 8) StoreSplat(p, value);
     StoreSplat(last, value);
   } else if (limit - p >= 8) {
     StoreSplat(p, value);
+    StoreSplat(end - p > 8 ? end - 8 : p, value);
   } else {
     for (; p < end; ++p) *p = value;
   }

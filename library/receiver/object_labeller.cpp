@@ -143,7 +143,7 @@ void ObjectLabeller::Reserve(std::int32_t width, std::int32_t height) {
   // A row holds at most ceil(w/2) runs. A 2x2 block of pixels cannot hold
   // two 8-connected objects, which bounds the objects of a frame.
   const std::size_t maxRuns = h * ((w + 1) / 2);
-  const std::size_t maxComponents = ((w + 1) / 2) * ((h + 1) / 2);
+  const std::size_t maxComponents = ((w + 1) / 2) * ((h + 1) / 2) + 1;
   if (runEdges_.size() < 2 * maxRuns) runEdges_.resize(2 * maxRuns);
   if (runComponent_.size() < maxRuns) runComponent_.resize(maxRuns);
   if (rowRuns_.size() < h + 1) rowRuns_.resize(h + 1);
@@ -183,14 +183,14 @@ bool ObjectLabeller::FindObjects(const std::uint8_t* mask,
       const std::uint16_t begin = edges[2 * run];
       const std::uint16_t end = edges[2 * run + 1];
       const auto last = static_cast<std::uint16_t>(end - 1);
+      // Branch-free: slot `count` is opened in case this run is a root
+      // (roots come at random in a dense mask); a later root reuses it
+      // otherwise. The array has one spare slot for this.
       const std::int32_t parent = component[run];
-      std::int32_t id;
-      if (parent == run) {
-        id = count++;
-        components_[id] = Component{0, 0, 0, begin, last, row, row};
-      } else {
-        id = component[parent];
-      }
+      const bool root = parent == run;
+      components_[count] = Component{0, 0, 0, begin, last, row, row};
+      const std::int32_t id = root ? count : component[parent];
+      count += root ? 1 : 0;
       component[run] = id;
       Component& c = components_[id];
       const std::int32_t length = end - begin;
@@ -206,7 +206,6 @@ bool ObjectLabeller::FindObjects(const std::uint8_t* mask,
   componentCount_ = count;
 
   firstBig_ = count;
-  smallAfterFirstBig_ = false;
   std::int32_t label = 0;
   for (std::int32_t id = 0; id < count; ++id) {
     if (components_[id].count >= minObjectSize) {
@@ -214,7 +213,6 @@ bool ObjectLabeller::FindObjects(const std::uint8_t* mask,
       if (firstBig_ == count) firstBig_ = id;
     } else {
       componentLabel_[id] = 0;
-      if (firstBig_ < count) smallAfterFirstBig_ = true;
     }
   }
   reportCount_ = label;

@@ -64,7 +64,7 @@ class ObjectLabeller {
     WriteLabels(mask, labels, width, height);
     if (firstBig_ < componentCount_) {
       std::forward<Alarm>(alarm)(mask);
-      EraseLateSmallObjects(mask, width, height);
+      EraseLateSmallObjects(mask);
     }
     AppendReports(objects);
   }
@@ -82,19 +82,19 @@ class ObjectLabeller {
   bool FindObjects(const std::uint8_t* mask, const std::int32_t* labels,
                    std::int32_t width, std::int32_t height,
                    std::int32_t minObjectSize);
-  // Writes the whole label map and erases the small components found before
-  // the first big one.
+  // Writes the whole label map, erases the small components found before
+  // the first big one and lists the runs of those found after it.
   void WriteLabels(std::uint8_t* mask, std::int32_t* labels, std::int32_t width,
                    std::int32_t height);
-  void EraseLateSmallObjects(std::uint8_t* mask, std::int32_t width,
-                             std::int32_t height);
+  void EraseLateSmallObjects(std::uint8_t* mask);
   void AppendReports(std::vector<ObjectReport>& objects) const;
 
   // Runs of moving pixels as (begin, end) column pairs, all rows back to
   // back; rowRuns_[y] is the index of row y's first run.
   std::vector<std::uint16_t> runEdges_;
   std::vector<std::int32_t> rowRuns_;
-  // Union-find parent of each run, then (after flattening) its component.
+  // Union-find parent of each run, then (after flattening) its component;
+  // the label-map pass reuses both arrays for the runs it leaves to erase.
   std::vector<std::int32_t> runComponent_;
   std::vector<Component> components_;
   // Label of each component, 0 for a small one; apart from the statistics
@@ -103,7 +103,7 @@ class ObjectLabeller {
   std::int32_t componentCount_ = 0;
   std::int32_t firstBig_ = 0;  // componentCount_ when no object is big
   std::int32_t reportCount_ = 0;
-  bool smallAfterFirstBig_ = false;
+  std::int32_t lateRunCount_ = 0;
 };
 
 }  // namespace quorvel

@@ -8,27 +8,32 @@ namespace quorvel {
 namespace {
 
 struct LabelPass {
-  const std::uint16_t* edges;
+  // Read in row order; entries already passed are reused to list the small
+  // objects found after the first big one, to be erased after the alarm:
+  // the mask offset of each of their runs in `component`, the length in
+  // `edges`.
+  std::uint16_t* edges;
+  std::int32_t* component;
   const std::int32_t* rowRuns;
-  const std::int32_t* component;  // component of each run
-  const std::int32_t* labelOf;    // label of each component, 0 when small
+  const std::int32_t* labelOf;  // label of each component, 0 when small
   std::int32_t firstBig;
 };
 
 // Row by row, the label map is written as alternating spans of zeros and
 // labels; small components merge into the zero spans. Every span starts
-// where the previous one ended, which lets short spans overshoot.
-QUORVEL_MOTION_INLINE void WriteLabelMap(const LabelPass& pass,
-                                         std::uint8_t* mask,
-                                         std::int32_t* labels,
-                                         std::int32_t width,
-                                         std::int32_t height) {
+// where the previous one ended, which lets short spans overshoot. Returns
+// the number of runs listed for erasing later.
+QUORVEL_MOTION_INLINE std::int32_t WriteLabelMap(const LabelPass& pass,
+                                                 std::uint8_t* mask,
+                                                 std::int32_t* labels,
+                                                 std::int32_t width,
+                                                 std::int32_t height) {
   const std::int32_t* const limit =
       labels + static_cast<std::size_t>(width) * height;
+  std::int32_t late = 0;
   for (std::int32_t y = 0; y < height; ++y) {
     const std::size_t rowStart = static_cast<std::size_t>(y) * width;
     std::int32_t* const row = labels + rowStart;
-    std::uint8_t* const maskRow = mask + rowStart;
     std::int32_t* gap = row;
     for (std::int32_t run = pass.rowRuns[y]; run < pass.rowRuns[y + 1]; ++run) {
       const std::uint16_t begin = pass.edges[2 * run];
@@ -39,7 +44,11 @@ QUORVEL_MOTION_INLINE void WriteLabelMap(const LabelPass& pass,
         // Only the small objects a flood fill meets before the first big
         // one are gone when the alarm is raised.
         if (id < pass.firstBig) {
-          motion_simd::FillBytesExact(maskRow + begin, end - begin, 0);
+          motion_simd::FillBytesExact(mask + rowStart + begin, end - begin, 0);
+        } else {
+          pass.component[late] = static_cast<std::int32_t>(rowStart + begin);
+          pass.edges[late] = static_cast<std::uint16_t>(end - begin);
+          ++late;
         }
         continue;
       }
@@ -49,50 +58,36 @@ QUORVEL_MOTION_INLINE void WriteLabelMap(const LabelPass& pass,
     }
     motion_simd::FillIntsSpill(gap, row + width, limit, 0);
   }
+  return late;
 }
 
-__attribute__((target("avx2"))) void WriteLabelMapAvx2(const LabelPass& pass,
-                                                       std::uint8_t* mask,
-                                                       std::int32_t* labels,
-                                                       std::int32_t width,
-                                                       std::int32_t height) {
-  WriteLabelMap(pass, mask, labels, width, height);
+__attribute__((target("avx2"))) std::int32_t WriteLabelMapAvx2(
+    const LabelPass& pass, std::uint8_t* mask, std::int32_t* labels,
+    std::int32_t width, std::int32_t height) {
+  return WriteLabelMap(pass, mask, labels, width, height);
 }
 
-void WriteLabelMapBaseline(const LabelPass& pass, std::uint8_t* mask,
-                           std::int32_t* labels, std::int32_t width,
-                           std::int32_t height) {
-  WriteLabelMap(pass, mask, labels, width, height);
+std::int32_t WriteLabelMapBaseline(const LabelPass& pass, std::uint8_t* mask,
+                                   std::int32_t* labels, std::int32_t width,
+                                   std::int32_t height) {
+  return WriteLabelMap(pass, mask, labels, width, height);
 }
 
 }  // namespace
 
 void ObjectLabeller::WriteLabels(std::uint8_t* mask, std::int32_t* labels,
                                  std::int32_t width, std::int32_t height) {
-  const LabelPass pass{runEdges_.data(), rowRuns_.data(), runComponent_.data(),
+  const LabelPass pass{runEdges_.data(), runComponent_.data(), rowRuns_.data(),
                        componentLabel_.data(), firstBig_};
-  if (motion_simd::UseAvx2()) {
-    WriteLabelMapAvx2(pass, mask, labels, width, height);
-  } else {
-    WriteLabelMapBaseline(pass, mask, labels, width, height);
-  }
+  lateRunCount_ =
+      motion_simd::UseAvx2()
+          ? WriteLabelMapAvx2(pass, mask, labels, width, height)
+          : WriteLabelMapBaseline(pass, mask, labels, width, height);
 }
 
-void ObjectLabeller::EraseLateSmallObjects(std::uint8_t* mask,
-                                           std::int32_t width,
-                                           std::int32_t height) {
-  if (!smallAfterFirstBig_) return;
-  // Components after the first big one start, and so lie, below its seed.
-  for (std::int32_t y = components_[firstBig_].minY; y < height; ++y) {
-    std::uint8_t* const maskRow = mask + static_cast<std::size_t>(y) * width;
-    for (std::int32_t run = rowRuns_[y]; run < rowRuns_[y + 1]; ++run) {
-      const std::int32_t id = runComponent_[run];
-      if (id > firstBig_ && componentLabel_[id] == 0) {
-        const std::uint16_t begin = runEdges_[2 * run];
-        const std::uint16_t end = runEdges_[2 * run + 1];
-        motion_simd::FillBytesExact(maskRow + begin, end - begin, 0);
-      }
-    }
+void ObjectLabeller::EraseLateSmallObjects(std::uint8_t* mask) {
+  for (std::int32_t k = 0; k < lateRunCount_; ++k) {
+    motion_simd::FillBytesExact(mask + runComponent_[k], runEdges_[k], 0);
   }
 }
 
