@@ -49,18 +49,16 @@ static_assert(kKeptMiddleEnd <= kRecordSize);
 static_assert(static_cast<std::int64_t>(kAreaSize) * kMaxWriteBlocks ==
               0x280000);
 
-bool Ok(CommandStatus status) { return Succeeded(status); }
-
 bool SelectArea(CameraRecord& record, std::uint16_t area) {
   std::uint8_t payload[2];
   platform::StoreLE16(payload, area);
-  return Ok(SendCommand(&record, kSelectArea, 2, payload));
+  return Succeeded(SendCommand(&record, kSelectArea, 2, payload));
 }
 
 bool SendU32(CameraRecord& record, std::int32_t code, std::uint32_t value) {
   std::uint8_t payload[4];
   platform::StoreLE32(payload, value);
-  return Ok(SendCommand(&record, code, 4, payload));
+  return Succeeded(SendCommand(&record, code, 4, payload));
 }
 
 // Area, offset 0 and the region's byte count: the start of every read and
@@ -82,8 +80,8 @@ bool WriteBlock(CameraRecord& record, const std::uint8_t* bytes,
   }
   std::array<std::uint8_t, kStatusSize> status{};
   std::int32_t statusCount = 0;
-  if (!Ok(SendCommand(&record, kWrite, size, bytes, &statusCount, status.data(),
-                      kStatusSize))) {
+  if (!Succeeded(SendCommand(&record, kWrite, size, bytes, &statusCount,
+                             status.data(), kStatusSize))) {
     return false;
   }
   return statusCount >= 2 && platform::LoadLE16(status.data()) == 0;
@@ -102,8 +100,8 @@ bool ReadRecord(CameraRecord& record, std::uint8_t* out,
   if (!AddressRegion(record, kRecordArea, kRecordRegionSize)) return false;
   std::vector<std::uint8_t> work(kRecordRegionSize);
   std::int32_t byteCount = 0;
-  if (!Ok(SendCommand(&record, kRead, 0, nullptr, &byteCount, work.data(),
-                      kRecordRegionSize))) {
+  if (!Succeeded(SendCommand(&record, kRead, 0, nullptr, &byteCount,
+                             work.data(), kRecordRegionSize))) {
     return false;
   }
   // A camera may hold a shorter record; only what it actually sent is
@@ -137,7 +135,7 @@ bool WriteRecord(const char* handle, const std::uint8_t* callerRecord) {
               kKeptMiddleEnd - kKeptMiddleBegin);
 
   if (!AddressRegion(record, kRecordArea, kRecordRegionSize) ||
-      !Ok(SendCommand(&record, kPrepareWrite, 0, nullptr))) {
+      !Succeeded(SendCommand(&record, kPrepareWrite, 0, nullptr))) {
     return false;
   }
   return WriteBlock(record, next.data(), kRecordSize);
@@ -150,8 +148,8 @@ bool ReadArea(CameraRecord& record, std::uint8_t* buffer, std::int32_t length) {
     return false;
   }
   std::int32_t byteCount = 0;
-  if (!Ok(SendCommand(&record, kRead, 0, nullptr, &byteCount, buffer,
-                      kAreaSize))) {
+  if (!Succeeded(SendCommand(&record, kRead, 0, nullptr, &byteCount, buffer,
+                             kAreaSize))) {
     return false;
   }
   return byteCount == kAreaSize;
@@ -166,7 +164,7 @@ bool WriteAreas(CameraRecord& record, const std::uint8_t* buffer,
   for (std::int32_t i = 0; i < blocks; ++i) {
     const auto area = static_cast<std::uint16_t>(kFirstWriteArea + i);
     if (!AddressRegion(record, area, kAreaSize) ||
-        !Ok(SendCommand(&record, kPrepareWrite, 0, nullptr))) {
+        !Succeeded(SendCommand(&record, kPrepareWrite, 0, nullptr))) {
       return false;
     }
     const bool last = i == blocks - 1;
