@@ -5,6 +5,7 @@
 #include <fcntl.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <thread>
 
 #include "support/camera_fixture.h"
@@ -38,10 +39,23 @@ void SetAllCallbacks(const char* handle) {
   rvx_SetCallbackDetectObjectsReport(handle, 3, OnObjects);
 }
 
+// How many cycles the long run makes: QUORVEL_SOAK_CYCLES, or 200.
+int SoakCycles() {
+  const char* text = std::getenv("QUORVEL_SOAK_CYCLES");
+  const int cycles = text != nullptr ? std::atoi(text) : 0;
+  return cycles > 0 ? cycles : 200;
+}
+
 TEST(SoakTest, ConnectStreamDisconnectCyclesLeaveNothingBehind) {
-  const std::string address = LoopbackAddress(9, 1);
-  CamsimProcess camera(CAMSIM_PROGRAM, address, {"--fps", "200"});
-  ASSERT_TRUE(camera.ready());
+  // Three cameras, one streaming pictures and one motion masks.
+  const std::string addresses[] = {LoopbackAddress(9, 1), LoopbackAddress(9, 2),
+                                   LoopbackAddress(9, 3)};
+  CamsimProcess first(CAMSIM_PROGRAM, addresses[0], {"--fps", "200"});
+  CamsimProcess second(CAMSIM_PROGRAM, addresses[1],
+                       {"--fps", "200", "--mode", "mask"});
+  CamsimProcess third(CAMSIM_PROGRAM, addresses[2], {"--fps", "100"});
+  ASSERT_TRUE(first.ready() && second.ready() && third.ready());
+  const std::string& address = addresses[0];
   // One cycle first, so that lazily made process-wide things (the
   // resolver, the sanitizers' own threads) are in the baseline.
   const char* handle = rvx_ConnectCameraNoDisplayA(address.c_str(), 0, 0);
@@ -68,7 +82,7 @@ TEST(SoakTest, ConnectStreamDisconnectCyclesLeaveNothingBehind) {
       std::lock_guard<std::mutex> lock(record->rxFpsLock);
       delivered += record->rxFrameCount > 0;
     }
-    if (cycle % 2 == 0) {
+    if (cycle % 2 == 0 && cycle % 5 != 0) {
       rvx_DisconnectCamera(handle);
     } else {
       rvx_DisconnectAllCameras();
@@ -76,6 +90,7 @@ TEST(SoakTest, ConnectStreamDisconnectCyclesLeaveNothingBehind) {
     ASSERT_EQ(TheApp().registry().count(), 0);
   }
   EXPECT_GE(delivered, kCycles / 2) << "video connections received frames";
+  (void)address;
   EXPECT_TRUE(WaitUntil([&] { return Threads() == threads; }, 5000))
       << Threads() << " threads, " << threads << " before";
   EXPECT_EQ(OpenDescriptors(), descriptors);
@@ -154,6 +169,59 @@ TEST(SoakTest, ManyCamerasStreamWhileExportsRaceADisconnect) {
   EXPECT_GT(frameCalls.load(), 1000);
   EXPECT_GT(objectCalls.load(), 100);
   EXPECT_GT(alarmCalls.load(), 100);
+}
+
+// Callbacks that call back into the library, as applications do: rates,
+// options, settings and image export, on the receiver thread.
+std::atomic<int> reentrantCalls{0};
+void RVX_CALL ReenterOnStream(const char* handle, uint8_t* pixels,
+                              int32_t count, int32_t, int32_t) {
+  double fps = 0;
+  std::int32_t value = 0;
+  rvx_GetFPS(handle, 41, &fps);
+  rvx_GetMiscOption(handle, 29, &value);
+  rvx_SetMiscOption(handle, 24, count % 5);
+  rvx_SetSmartMotion(handle, 207, 50 + count % 7);
+  rvx_GetSmartMotion(handle, 208, &value);
+  std::uint8_t converted[4 * 4 * 4];
+  if (count >= 16) rvx_RawImageToBmpImage(pixels, converted, 4, 4, 32, 53);
+  ++reentrantCalls;
+}
+void RVX_CALL ReenterOnObjects(const char* handle, int32_t, ObjectReport*,
+                               int32_t) {
+  rvx_SetSmartMotion(handle, 208, 0);
+  rvx_SetCallbackAlarmSignal(handle, 2, OnAlarm);
+}
+
+TEST(SoakTest, CallbacksCallExportsWhileStreamsStartAndStop) {
+  camsim::CameraServer pictures(LoopbackAddress(9, 30));
+  camsim::CameraServer masks(LoopbackAddress(9, 31));
+  ASSERT_TRUE(pictures.Start() && masks.Start());
+  pictures.SetFrameRate(200);
+  masks.SetFrameRate(200);
+  masks.model().Handle(65570, {});
+  const char* handles[] = {
+      rvx_ConnectCameraDisplayA(pictures.address().c_str(), 320, 240),
+      rvx_ConnectCameraNoDisplayA(masks.address().c_str(), 320, 240)};
+  for (const char* handle : handles) {
+    ASSERT_NE(handle, nullptr);
+    rvx_SetSmartMotion(handle, 209, 1);
+    rvx_SetSmartMotion(handle, 207, 50);
+    rvx_SetCallbackDetectObjectsReport(handle, 3, ReenterOnObjects);
+    rvx_SetCallbackReceivedOneFrame(handle, 1, OnFrame);
+  }
+  const int cycles = std::max(20, SoakCycles() / 10);
+  for (int cycle = 0; cycle < cycles; ++cycle) {
+    for (const char* handle : handles) {
+      rvx_StartVideoStream2(handle, 0, ReenterOnStream, cycle);
+    }
+    platform::SleepMs(50);
+    for (const char* handle : handles) rvx_StopVideoStream(handle);
+  }
+  rvx_DisconnectAllCameras();
+  pictures.Stop();
+  masks.Stop();
+  EXPECT_GT(reentrantCalls.load(), cycles);
 }
 
 }  // namespace
