@@ -99,8 +99,10 @@ int main(int argc, char** argv) {
     }
   }
   std::uint32_t ipv4 = 0;
+  // The first octet is the first byte in memory: the address is held in
+  // network byte order.
   if (!quorvel::platform::ParseIPv4(address.c_str(), &ipv4) ||
-      (ipv4 & 0xFFu) != 127u) {
+      reinterpret_cast<const std::uint8_t*>(&ipv4)[0] != 127u) {
     std::fprintf(stderr, "camsim: %s is not a loopback address\n",
                  address.c_str());
     return 2;
