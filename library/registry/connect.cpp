@@ -132,8 +132,11 @@ const char* CCameraLibApp::ConnectCamera(const wchar_t* address,
   const CameraRef linked = registry_.Link(std::move(node));
 
   // Whatever fails from here on removes the record again; its sockets close
-  // when the last reference goes.
+  // when the last reference goes. They are shut down first, so a receiver
+  // blocked in the middle of a packet lets go at once.
   auto rollBack = [&] {
+    linked->commandSocket.ShutdownBoth();
+    linked->dataSocket.ShutdownBoth();
     (void)StopDisplayThread(*linked);
     (void)StopReceiverThread(*linked);
     (void)registry_.Unlink(linked.get());

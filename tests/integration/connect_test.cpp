@@ -196,6 +196,27 @@ TEST_F(ConnectTest, FailedCommandRollsEverythingBack) {
   EXPECT_EQ(OpenDescriptors() - descriptors, 0);
 }
 
+TEST_F(ConnectTest, RollBackReleasesAReceiverBlockedInAPacket) {
+  camsim::CameraServer& camera = Serve(3, 44);
+  camera.SetAutoStream(false);
+  camera.model().SetFault(66, {camsim::Fault::Kind::kDelay, 500, 1});
+  camera.model().SetFault(48, {camsim::Fault::Kind::kAckStatus, 1, 1});
+  // Half a frame arrives while the commands are under way, so the receiver
+  // waits inside a packet when the connect fails.
+  std::thread pusher([&] {
+    ASSERT_TRUE(camera.WaitForDataConnection(2000));
+    platform::SleepMs(100);
+    ASSERT_TRUE(camera.PushPacket(51, 12, FrameHeader(5, 640, 480)));
+    ASSERT_TRUE(
+        camera.PushPacket(129, 640 * 480, std::vector<std::uint8_t>(100)));
+  });
+  const std::uint32_t start = platform::TickCount();
+  EXPECT_EQ(rvx_ConnectCameraNoDisplayA(Address(44).c_str(), 0, 0), nullptr);
+  EXPECT_LT(platform::TickCount() - start, 3000u);
+  pusher.join();
+  EXPECT_EQ(TheApp().registry().count(), 0);
+}
+
 TEST_F(ConnectTest, DisconnectStopsTheStreamFirst) {
   camsim::CameraServer& camera = Serve(3, 50);
   camera.SetAutoStream(false);
