@@ -34,9 +34,9 @@ QUORVEL_MOTION_INLINE bool IsBlockOf(const std::uint8_t* code,
   return (words[0] & words[1] & words[2] & words[3]) == ~0ull;
 }
 
-// Decodes code[begin, end) at `pos` with vector stores; returns the code
-// index and image position where it stopped. Never writes at or beyond
-// `total`.
+// Decodes code[0, end) from image position `pos` on with vector stores,
+// while a full-length run still fits; returns the code bytes used and
+// advances `pos`. Never writes at or beyond `total`.
 QUORVEL_MOTION_INLINE std::int32_t DecodeVector(const std::uint8_t* code,
                                                 std::int32_t end,
                                                 std::uint8_t* target,
