@@ -58,13 +58,20 @@ void Highlight(CameraRecord& record, DisplayObjects& objects,
 }  // namespace
 
 void ComposeFrame(CameraRecord& record, DisplayObjects& objects,
-                  std::int32_t width, std::int32_t height) {
+                  const std::uint8_t* bits, std::int32_t width,
+                  std::int32_t height) {
   if (record.displayWindow.load() == 0) return;
   const std::int32_t select = record.highlightSelect.load();
   if (HighlightWanted(record, select)) {
+    display::LoadBits(*objects.frameBitmap, bits, width, height);
     Highlight(record, objects, select, width, height);
+    display::CopyPixels(*objects.offscreen, *objects.frameBitmap, width,
+                        height);
+  } else {
+    // Without a highlight the bitmap would pass the bits on unchanged, so
+    // they go to the surface directly: one copy of the frame less.
+    display::LoadBits(*objects.offscreen, bits, width, height);
   }
-  display::CopyPixels(*objects.offscreen, *objects.frameBitmap, width, height);
   display::ScrollPixels(*objects.offscreen,
                         -std::int64_t{record.scrollX.load()},
                         -std::int64_t{record.scrollY.load()});

@@ -9,10 +9,12 @@
 
 namespace quorvel {
 
-// Under displayLock, with width x height within the surfaces: highlights
-// the selected objects in the frame bitmap, copies it onto the off-screen
-// surface and scrolls the surface by (-scrollX, -scrollY).
+// Under displayLock, with width x height within the surfaces: loads bits
+// (width x height packed pixels, rows back to back) into the frame bitmap,
+// highlights the selected objects there, copies the bitmap onto the
+// off-screen surface and scrolls the surface by (-scrollX, -scrollY).
 void ComposeFrame(CameraRecord& record, DisplayObjects& objects,
-                  std::int32_t width, std::int32_t height);
+                  const std::uint8_t* bits, std::int32_t width,
+                  std::int32_t height);
 
 }  // namespace quorvel

@@ -15,9 +15,10 @@ constexpr std::uint32_t kPollMs = 1;
 constexpr std::int32_t kBayerDepth = 10;
 constexpr std::int32_t kMonoDepth = 8;
 
+}  // namespace
+
 // The shown slot changes under displayLock, so a redraw from another thread
 // always finds the slot, its labels and the display buffer of one frame.
-// Returns whether the frame is counted.
 bool ShowNewestFrame(CameraRecord& record) {
   std::lock_guard<std::mutex> lock(record.displayLock);
   if (!ExchangeSlot(record, &record.showSlot, SlotExchange::kTake)) {
@@ -55,6 +56,8 @@ bool ShowNewestFrame(CameraRecord& record) {
   DrawFrameLocked(record, width, height);
   return true;
 }
+
+namespace {
 
 void CountShownFrame(CameraRecord& record) {
   std::lock_guard<std::mutex> lock(record.shownFpsLock);

@@ -8,4 +8,9 @@ namespace quorvel {
 // Takes each newest frame until the record's threadEvent is signalled.
 void DisplayThreadProc(CameraRef record);
 
+// One step of the thread: takes the newest frame, if there is one, and
+// converts and draws it when a window is set and still exists. True when
+// the frame is to be counted in the display rate.
+bool ShowNewestFrame(CameraRecord& record);
+
 }  // namespace quorvel

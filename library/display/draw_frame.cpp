@@ -34,9 +34,7 @@ void DrawFrameLocked(CameraRecord& record, std::int32_t width,
   // wrong size inside the bitmap and the display buffer.
   width = std::min(width, objects->frameBitmap->width());
   height = std::min(height, objects->frameBitmap->height());
-  display::LoadBits(*objects->frameBitmap, record.displayBuffer.get(), width,
-                    height);
-  ComposeFrame(record, *objects, width, height);
+  ComposeFrame(record, *objects, record.displayBuffer.get(), width, height);
   PresentFrame(record, *objects, width, height);
 }
 

@@ -14,6 +14,7 @@
 #include "display/xcb_options.h"
 #include "display/xcb_upload_counts.h"
 #include "display/xcb_window_format.h"
+#include "platform/clock.h"
 
 namespace quorvel::display {
 
@@ -97,18 +98,24 @@ class XcbBinding final : public BoundWindow {
   }
 
   // The backing of an X window is our connection: a new one is made. A
-  // server that is still away is tried again on the next frame.
+  // server that is still away is tried again at most once a second, so a
+  // stream does not hammer a display that has gone.
   bool Restore() override {
+    const std::uint32_t now = platform::TickCount();
+    if (failedRestore_ && now - lastRestore_ < kRestorePauseMs) return false;
+    lastRestore_ = now;
     Disconnect();
     switch (Connect()) {
       case ConnectResult::kMade:
+        failedRestore_ = false;
         return true;
       case ConnectResult::kNoWindow:
         alive_ = false;
-        return false;
+        break;
       case ConnectResult::kNoServer:
-        return false;
+        break;
     }
+    failedRestore_ = true;
     return false;
   }
 
@@ -175,9 +182,13 @@ class XcbBinding final : public BoundWindow {
     }
   }
 
+  static constexpr std::uint32_t kRestorePauseMs = 1000;
+
   const xcb_window_t window_;
   std::int32_t bitsPerPixel_ = 0;  // fixed by the first connection
   bool alive_ = true;
+  bool failedRestore_ = false;
+  std::uint32_t lastRestore_ = 0;
   XcbWindowFormat format_;
   // The upload is declared after the connection it uses, so it goes
   // first.
