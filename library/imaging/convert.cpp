@@ -19,6 +19,11 @@ PixelIsa Usable(PixelIsa isa) {
   return PixelIsaAvailable(isa) ? isa : PixelIsa::kScalar;
 }
 
+bool Streamed(OutputStores stores, std::int64_t outputBytes) {
+  return stores == OutputStores::kStreamed ||
+         (stores == OutputStores::kBySize && outputBytes >= kStreamingBytes);
+}
+
 // Columns 0 and width - 1 and rows 0 and height - 1 get black; their fourth
 // byte belongs to the caller like every other pixel's.
 void ClearBorder(std::uint8_t* destination, std::int32_t width,
@@ -85,22 +90,24 @@ void DemosaicBayerUsing(PixelIsa isa, const std::uint8_t* source,
 
 void ExpandMonoUsing(PixelIsa isa, const std::uint8_t* source,
                      std::uint8_t* destination, std::int32_t width,
-                     std::int32_t height, std::int32_t depth) {
+                     std::int32_t height, std::int32_t depth,
+                     OutputStores stores) {
   if ((depth != 8 && depth != 10) || source == nullptr ||
       destination == nullptr || width < 1 || height < 1) {
     return;
   }
   // Source and destination rows are both contiguous: one long row.
   const std::ptrdiff_t count = std::ptrdiff_t{width} * height;
+  const bool streamed = Streamed(stores, std::int64_t{count} * kWorkPixelBytes);
   switch (Usable(isa)) {
 #if defined(QUORVEL_IMAGING_AVX2)
     case PixelIsa::kAvx2:
-      avx2::ExpandMono(source, destination, count, depth);
+      avx2::ExpandMono(source, destination, count, depth, streamed);
       return;
 #endif
 #if defined(__SSE2__)
     case PixelIsa::kSse2:
-      sse2::ExpandMono(source, destination, count, depth);
+      sse2::ExpandMono(source, destination, count, depth, streamed);
       return;
 #endif
     default:
@@ -147,13 +154,13 @@ void DecimateAndPackUsing(PixelIsa isa, const std::uint8_t* source,
   }
 
   const std::ptrdiff_t sourcePitch = std::ptrdiff_t{width} * kWorkPixelBytes;
+  const std::ptrdiff_t outPitch = std::ptrdiff_t{columns} * (bitsPerPixel / 8);
   if (stepX == 1 && stepY == 1) {
     // Rows follow one another directly on both sides: one long row.
     packRow(source, destination, std::ptrdiff_t{width} * height, 1,
             bitsPerPixel);
     return;
   }
-  const std::ptrdiff_t outPitch = std::ptrdiff_t{columns} * (bitsPerPixel / 8);
   for (std::int32_t row = 0; row < rows; ++row) {
     packRow(source + std::ptrdiff_t{row} * stepY * sourcePitch,
             destination + row * outPitch, width, stepX, bitsPerPixel);

@@ -28,7 +28,8 @@ void DemosaicBayer(const std::uint8_t* source, std::uint8_t* destination,
 // Expands monochrome samples (depth 8: 1 byte each, depth 10: 2 bytes
 // little-endian, top 8 of the 10 bits kept) into grey BGRX pixels with a
 // zero fourth byte. Nothing is written for another depth, width or height
-// below 1, or a null buffer.
+// below 1, or a null buffer. Large images go out with streaming stores
+// (see pixel_isa.h), fenced before the call returns.
 void ExpandMono(const std::uint8_t* source, std::uint8_t* destination,
                 std::int32_t width, std::int32_t height, std::int32_t depth);
 

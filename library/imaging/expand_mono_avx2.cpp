@@ -16,6 +16,7 @@ namespace quorvel::imaging::avx2 {
 namespace {
 
 constexpr std::ptrdiff_t kBlock = 16;
+constexpr std::uintptr_t kStreamAlign = 32;
 
 // Sixteen grey values, one byte each, in both 128-bit halves (the byte
 // shuffle cannot cross halves).
@@ -36,6 +37,8 @@ inline __m256i LoadGrey(const std::uint8_t* source, std::ptrdiff_t i) {
   }
 }
 
+// kStreamed needs destination + 4i aligned to kStreamAlign.
+template <bool kStreamed>
 inline void StoreGrey(std::uint8_t* destination, std::ptrdiff_t i,
                       __m256i grey) {
   // Index -128 gives a zero byte.
@@ -46,35 +49,60 @@ inline void StoreGrey(std::uint8_t* destination, std::ptrdiff_t i,
       8, 8, 8, -128, 9, 9, 9, -128, 10, 10, 10, -128, 11, 11, 11, -128,  //
       12, 12, 12, -128, 13, 13, 13, -128, 14, 14, 14, -128, 15, 15, 15, -128);
   auto* out = reinterpret_cast<__m256i*>(destination + 4 * i);
-  _mm256_storeu_si256(out, _mm256_shuffle_epi8(grey, first));
-  _mm256_storeu_si256(out + 1, _mm256_shuffle_epi8(grey, second));
+  if constexpr (kStreamed) {
+    _mm256_stream_si256(out, _mm256_shuffle_epi8(grey, first));
+    _mm256_stream_si256(out + 1, _mm256_shuffle_epi8(grey, second));
+  } else {
+    _mm256_storeu_si256(out, _mm256_shuffle_epi8(grey, first));
+    _mm256_storeu_si256(out + 1, _mm256_shuffle_epi8(grey, second));
+  }
 }
 
+// count >= kBlock. Blocks that overlap (the first and last ones below)
+// write the same values twice: source and destination are separate.
 template <int kDepth>
 void Expand(const std::uint8_t* source, std::uint8_t* destination,
-            std::ptrdiff_t count) {
+            std::ptrdiff_t count, bool streamed) {
+  const std::uintptr_t misalignment =
+      reinterpret_cast<std::uintptr_t>(destination) % kStreamAlign;
+  // Pixels can only reach an aligned address if they start 4-aligned.
+  streamed = streamed && misalignment % 4 == 0;
   std::ptrdiff_t i = 0;
-  for (; i + kBlock <= count; i += kBlock) {
-    StoreGrey(destination, i, LoadGrey<kDepth>(source, i));
+  if (streamed) {
+    // An ordinary first block covers the pixels before the first aligned
+    // address (at most 7).
+    StoreGrey<false>(destination, 0, LoadGrey<kDepth>(source, 0));
+    i = static_cast<std::ptrdiff_t>((kStreamAlign - misalignment) %
+                                    kStreamAlign / 4);
+    for (; i + kBlock <= count; i += kBlock) {
+      StoreGrey<true>(destination, i, LoadGrey<kDepth>(source, i));
+    }
+  } else {
+    for (; i + kBlock <= count; i += kBlock) {
+      StoreGrey<false>(destination, i, LoadGrey<kDepth>(source, i));
+    }
   }
   if (i < count) {
-    // Last block overlaps the one before; source and destination are
-    // separate buffers, so the overlap is written with the same values.
-    StoreGrey(destination, count - kBlock,
-              LoadGrey<kDepth>(source, count - kBlock));
+    StoreGrey<false>(destination, count - kBlock,
+                     LoadGrey<kDepth>(source, count - kBlock));
+  }
+  if (streamed) {
+    // Streaming stores are weakly ordered: make them visible before
+    // whatever the caller stores next (such as a "frame ready" flag).
+    _mm_sfence();
   }
 }
 
 }  // namespace
 
 void ExpandMono(const std::uint8_t* source, std::uint8_t* destination,
-                std::ptrdiff_t count, std::int32_t depth) {
+                std::ptrdiff_t count, std::int32_t depth, bool streamed) {
   if (count < kBlock) {
     scalar::ExpandMono(source, destination, count, depth);
   } else if (depth == 8) {
-    Expand<8>(source, destination, count);
+    Expand<8>(source, destination, count, streamed);
   } else {
-    Expand<10>(source, destination, count);
+    Expand<10>(source, destination, count, streamed);
   }
 }
 

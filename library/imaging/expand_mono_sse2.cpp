@@ -12,6 +12,7 @@ namespace quorvel::imaging::sse2 {
 namespace {
 
 constexpr std::ptrdiff_t kBlock = 16;
+constexpr std::uintptr_t kStreamAlign = 16;
 
 // Sixteen grey values, one byte each.
 template <int kDepth>
@@ -31,6 +32,8 @@ inline __m128i LoadGrey(const std::uint8_t* source, std::ptrdiff_t i) {
   }
 }
 
+// kStreamed needs destination + 4i aligned to kStreamAlign.
+template <bool kStreamed>
 inline void StoreGrey(std::uint8_t* destination, std::ptrdiff_t i,
                       __m128i grey) {
   const __m128i zero = _mm_setzero_si128();
@@ -40,37 +43,64 @@ inline void StoreGrey(std::uint8_t* destination, std::ptrdiff_t i,
   const __m128i withZeroLow = _mm_unpacklo_epi8(grey, zero);
   const __m128i withZeroHigh = _mm_unpackhi_epi8(grey, zero);
   auto* out = reinterpret_cast<__m128i*>(destination + 4 * i);
-  _mm_storeu_si128(out, _mm_unpacklo_epi16(twiceLow, withZeroLow));
-  _mm_storeu_si128(out + 1, _mm_unpackhi_epi16(twiceLow, withZeroLow));
-  _mm_storeu_si128(out + 2, _mm_unpacklo_epi16(twiceHigh, withZeroHigh));
-  _mm_storeu_si128(out + 3, _mm_unpackhi_epi16(twiceHigh, withZeroHigh));
+  auto store = [out](int k, __m128i pixels) {
+    if constexpr (kStreamed) {
+      _mm_stream_si128(out + k, pixels);
+    } else {
+      _mm_storeu_si128(out + k, pixels);
+    }
+  };
+  store(0, _mm_unpacklo_epi16(twiceLow, withZeroLow));
+  store(1, _mm_unpackhi_epi16(twiceLow, withZeroLow));
+  store(2, _mm_unpacklo_epi16(twiceHigh, withZeroHigh));
+  store(3, _mm_unpackhi_epi16(twiceHigh, withZeroHigh));
 }
 
+// count >= kBlock. Blocks that overlap (the first and last ones below)
+// write the same values twice: source and destination are separate.
 template <int kDepth>
 void Expand(const std::uint8_t* source, std::uint8_t* destination,
-            std::ptrdiff_t count) {
+            std::ptrdiff_t count, bool streamed) {
+  const std::uintptr_t misalignment =
+      reinterpret_cast<std::uintptr_t>(destination) % kStreamAlign;
+  // Pixels can only reach an aligned address if they start 4-aligned.
+  streamed = streamed && misalignment % 4 == 0;
   std::ptrdiff_t i = 0;
-  for (; i + kBlock <= count; i += kBlock) {
-    StoreGrey(destination, i, LoadGrey<kDepth>(source, i));
+  if (streamed) {
+    // An ordinary first block covers the pixels before the first aligned
+    // address (at most 3).
+    StoreGrey<false>(destination, 0, LoadGrey<kDepth>(source, 0));
+    i = static_cast<std::ptrdiff_t>((kStreamAlign - misalignment) %
+                                    kStreamAlign / 4);
+    for (; i + kBlock <= count; i += kBlock) {
+      StoreGrey<true>(destination, i, LoadGrey<kDepth>(source, i));
+    }
+  } else {
+    for (; i + kBlock <= count; i += kBlock) {
+      StoreGrey<false>(destination, i, LoadGrey<kDepth>(source, i));
+    }
   }
   if (i < count) {
-    // Last block overlaps the one before; source and destination are
-    // separate buffers, so the overlap is written with the same values.
-    StoreGrey(destination, count - kBlock,
-              LoadGrey<kDepth>(source, count - kBlock));
+    StoreGrey<false>(destination, count - kBlock,
+                     LoadGrey<kDepth>(source, count - kBlock));
+  }
+  if (streamed) {
+    // Streaming stores are weakly ordered: make them visible before
+    // whatever the caller stores next (such as a "frame ready" flag).
+    _mm_sfence();
   }
 }
 
 }  // namespace
 
 void ExpandMono(const std::uint8_t* source, std::uint8_t* destination,
-                std::ptrdiff_t count, std::int32_t depth) {
+                std::ptrdiff_t count, std::int32_t depth, bool streamed) {
   if (count < kBlock) {
     scalar::ExpandMono(source, destination, count, depth);
   } else if (depth == 8) {
-    Expand<8>(source, destination, count);
+    Expand<8>(source, destination, count, streamed);
   } else {
-    Expand<10>(source, destination, count);
+    Expand<10>(source, destination, count, streamed);
   }
 }
 

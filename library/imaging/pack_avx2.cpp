@@ -92,11 +92,57 @@ inline void Store(std::uint8_t* destination, std::ptrdiff_t i, __m256i pixels) {
   }
 }
 
+// Four blocks of 24-bit pixels fill exactly three 32-byte stores, which
+// beats two smaller stores a block. (Plain arguments, not an array: an
+// array makes the compiler take the vectors through memory.)
+inline void StoreFour24(std::uint8_t* destination, std::ptrdiff_t i,
+                        __m256i block0, __m256i block1, __m256i block2,
+                        __m256i block3) {
+  const __m256i dropFourth = _mm256_setr_epi8(
+      0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -128, -128, -128, -128,  //
+      0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -128, -128, -128, -128);
+  // Each block's 24 bytes now sit in 32-bit elements 0-2 and 4-6.
+  const __m256i packed0 = _mm256_shuffle_epi8(block0, dropFourth);
+  const __m256i packed1 = _mm256_shuffle_epi8(block1, dropFourth);
+  const __m256i packed2 = _mm256_shuffle_epi8(block2, dropFourth);
+  const __m256i packed3 = _mm256_shuffle_epi8(block3, dropFourth);
+  // In compact elements: 0-5 of block 0 and 0-1 of block 1; 2-5 of block
+  // 1 and 0-3 of block 2; 4-5 of block 2 and 0-5 of block 3.
+  const __m256i first = _mm256_blend_epi32(
+      _mm256_permutevar8x32_epi32(packed0,
+                                  _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 0, 0)),
+      _mm256_permutevar8x32_epi32(packed1,
+                                  _mm256_setr_epi32(0, 0, 0, 0, 0, 0, 0, 1)),
+      0xC0);
+  const __m256i second = _mm256_blend_epi32(
+      _mm256_permutevar8x32_epi32(packed1,
+                                  _mm256_setr_epi32(2, 4, 5, 6, 0, 0, 0, 0)),
+      _mm256_permutevar8x32_epi32(packed2,
+                                  _mm256_setr_epi32(0, 0, 0, 0, 0, 1, 2, 4)),
+      0xF0);
+  const __m256i third = _mm256_blend_epi32(
+      _mm256_permutevar8x32_epi32(packed2,
+                                  _mm256_setr_epi32(5, 6, 0, 0, 0, 0, 0, 0)),
+      _mm256_permutevar8x32_epi32(packed3,
+                                  _mm256_setr_epi32(0, 0, 0, 1, 2, 4, 5, 6)),
+      0xFC);
+  auto* out = reinterpret_cast<__m256i*>(destination + 3 * i);
+  _mm256_storeu_si256(out, first);
+  _mm256_storeu_si256(out + 1, second);
+  _mm256_storeu_si256(out + 2, third);
+}
+
 // count >= kBlock. The last block overlaps the one before when count is not
 // a multiple of the block; it writes the same values again.
 template <int kBits, class Load>
 void PackBlocks(Load load, std::uint8_t* destination, std::ptrdiff_t count) {
   std::ptrdiff_t i = 0;
+  if constexpr (kBits == 24) {
+    for (; i + 4 * kBlock <= count; i += 4 * kBlock) {
+      StoreFour24(destination, i, load(i), load(i + kBlock),
+                  load(i + 2 * kBlock), load(i + 3 * kBlock));
+    }
+  }
   for (; i + kBlock <= count; i += kBlock) {
     Store<kBits>(destination, i, load(i));
   }

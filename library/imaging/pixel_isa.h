@@ -14,6 +14,18 @@ enum class PixelIsa : std::uint8_t {
   kAvx2,    // x86-64, chosen at run time
 };
 
+// How the vector grey expansion writes its output. A work image far larger
+// than the cache is evicted before anyone reads it again, so ordinary
+// stores, which first read every destination line into the cache, waste
+// memory traffic on it; streaming stores skip that read. By size: streaming
+// stores from kStreamingBytes of output, ordinary stores below. The other
+// two force one way so the tests can check both on small frames.
+// Packing keeps ordinary stores: it reads more than it writes, which leaves
+// less to gain.
+enum class OutputStores : std::uint8_t { kBySize, kCached, kStreamed };
+
+inline constexpr std::int64_t kStreamingBytes = std::int64_t{8} << 20;
+
 // True when the variant is compiled into this build and the processor (and
 // its operating system) runs it.
 bool PixelIsaAvailable(PixelIsa isa);
@@ -28,7 +40,8 @@ void DemosaicBayerUsing(PixelIsa isa, const std::uint8_t* source,
                         std::int32_t depth);
 void ExpandMonoUsing(PixelIsa isa, const std::uint8_t* source,
                      std::uint8_t* destination, std::int32_t width,
-                     std::int32_t height, std::int32_t depth);
+                     std::int32_t height, std::int32_t depth,
+                     OutputStores stores = OutputStores::kBySize);
 void DecimateAndPackUsing(PixelIsa isa, const std::uint8_t* source,
                           std::uint8_t* destination, std::int32_t width,
                           std::int32_t height, std::int32_t bitsPerPixel,

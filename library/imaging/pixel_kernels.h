@@ -24,6 +24,9 @@ struct BayerFrame {
   std::int32_t depth;  // 8, 10 or 12
 };
 
+// `streamed` asks the vector grey expansion to write with streaming stores
+// (see pixel_isa.h); the scalar code always writes through the cache.
+
 namespace scalar {
 // Interior pixels x in [xBegin, xEnd) of row y, with 1 <= y <= height - 2
 // and 1 <= xBegin <= xEnd <= width - 1.
@@ -45,7 +48,7 @@ void PackRow(const std::uint8_t* source, std::uint8_t* destination,
 namespace sse2 {
 void DemosaicInterior(const BayerFrame& frame);
 void ExpandMono(const std::uint8_t* source, std::uint8_t* destination,
-                std::ptrdiff_t count, std::int32_t depth);
+                std::ptrdiff_t count, std::int32_t depth, bool streamed);
 void PackRow(const std::uint8_t* source, std::uint8_t* destination,
              std::ptrdiff_t sourceCount, std::int32_t stepX,
              std::int32_t bitsPerPixel);
@@ -56,7 +59,7 @@ void PackRow(const std::uint8_t* source, std::uint8_t* destination,
 namespace avx2 {
 void DemosaicInterior(const BayerFrame& frame);
 void ExpandMono(const std::uint8_t* source, std::uint8_t* destination,
-                std::ptrdiff_t count, std::int32_t depth);
+                std::ptrdiff_t count, std::int32_t depth, bool streamed);
 void PackRow(const std::uint8_t* source, std::uint8_t* destination,
              std::ptrdiff_t sourceCount, std::int32_t stepX,
              std::int32_t bitsPerPixel);
