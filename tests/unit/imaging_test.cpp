@@ -22,6 +22,7 @@
 namespace quorvel {
 namespace {
 
+using imaging::OutputStores;
 using imaging::PixelIsa;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -74,6 +75,18 @@ Bytes RandomSamples16(std::size_t count, std::uint32_t bound,
   }
   return bytes;
 }
+
+// A destination of `bytes` bytes at a random distance (0-31) from the start
+// of a buffer of random contents, with guard bytes after it; both sides of
+// the image must come back untouched. Streaming stores must handle any
+// alignment.
+struct Destination {
+  Bytes buffer;
+  std::size_t offset;
+  Destination(std::size_t bytes, std::mt19937& rng)
+      : buffer(RandomBytes(32 + bytes + kGuard, rng)), offset(rng() % 32) {}
+  std::uint8_t* data() { return buffer.data() + offset; }
+};
 
 // Empty when equal, else where the first difference is.
 std::string FirstDifference(const Bytes& expected, const Bytes& actual,
@@ -326,14 +339,15 @@ void ExpectDemosaicMatches(PixelIsa isa, std::int32_t width,
       depth == 8
           ? RandomBytes(samples, rng)
           : RandomSamples16(samples, rng() % 2 ? 65536 : 1u << depth, rng);
-  const std::size_t imageBytes = std::size_t(width) * height * 4;
-  Bytes expected = RandomBytes(imageBytes + kGuard, rng);
-  Bytes actual = expected;
+  Destination expected(std::size_t(width) * height * 4, rng);
+  Destination actual = expected;
   reference::DemosaicBayer(source.data(), expected.data(), width, height, pitch,
                            depth);
   imaging::DemosaicBayerUsing(isa, source.data(), actual.data(), width, height,
                               pitch, depth);
-  ASSERT_EQ(FirstDifference(expected, actual, imageBytes), "")
+  ASSERT_EQ(FirstDifference(expected.buffer, actual.buffer,
+                            expected.buffer.size() - kGuard),
+            "")
       << Case(isa, width, height, depth, pitch);
 }
 
@@ -410,30 +424,47 @@ TEST(ExpandMono, RefusedArgumentsWriteNothing) {
   }
 }
 
-void ExpectMonoMatches(PixelIsa isa, std::int32_t width, std::int32_t height,
-                       std::int32_t depth, std::mt19937& rng) {
+void ExpectMonoMatches(PixelIsa isa, OutputStores stores, std::int32_t width,
+                       std::int32_t height, std::int32_t depth,
+                       std::mt19937& rng) {
   const std::size_t count = std::size_t(width) * height;
   const Bytes source =
       depth == 8 ? RandomBytes(count, rng) : RandomSamples16(count, 65536, rng);
-  const std::size_t imageBytes = count * 4;
-  Bytes expected = RandomBytes(imageBytes + kGuard, rng);
-  Bytes actual = expected;
+  Destination expected(count * 4, rng);
+  Destination actual = expected;
   reference::ExpandMono(source.data(), expected.data(), width, height, depth);
   imaging::ExpandMonoUsing(isa, source.data(), actual.data(), width, height,
-                           depth);
-  ASSERT_EQ(FirstDifference(expected, actual, imageBytes), "")
-      << Case(isa, width, height, depth);
+                           depth, stores);
+  ASSERT_EQ(FirstDifference(expected.buffer, actual.buffer,
+                            expected.buffer.size() - kGuard),
+            "")
+      << Case(isa, width, height, depth, static_cast<int>(stores));
 }
 
 TEST(ExpandMono, EveryVariantMatchesTheReference) {
   std::mt19937 rng(53);
   for (PixelIsa isa : Isas()) {
-    for (std::int32_t depth : {8, 10}) {
-      for (std::int32_t width = 1; width <= 70; ++width) {
-        ExpectMonoMatches(isa, width, static_cast<std::int32_t>(1 + rng() % 4),
-                          depth, rng);
+    for (OutputStores stores :
+         {OutputStores::kCached, OutputStores::kStreamed}) {
+      for (std::int32_t depth : {8, 10}) {
+        for (std::int32_t width = 1; width <= 70; ++width) {
+          const auto height = static_cast<std::int32_t>(1 + rng() % 4);
+          ExpectMonoMatches(isa, stores, width, height, depth, rng);
+        }
+        for (std::int32_t width : {1023, 1024, 1025, 1031, 2048 + 17}) {
+          ExpectMonoMatches(isa, stores, width, 1, depth, rng);
+        }
+        ExpectMonoMatches(isa, stores, 1021, 3, depth, rng);
       }
-      ExpectMonoMatches(isa, 2053, 2051, depth, rng);
+    }
+  }
+}
+
+TEST(ExpandMono, LargeOddFramesMatchTheReference) {
+  std::mt19937 rng(2053);
+  for (PixelIsa isa : Isas()) {
+    for (std::int32_t depth : {8, 10}) {
+      ExpectMonoMatches(isa, OutputStores::kBySize, 2053, 2051, depth, rng);
     }
   }
 }
@@ -535,8 +566,8 @@ void ExpectPackMatches(PixelIsa isa, std::int32_t width, std::int32_t height,
   const std::size_t outBytes = std::size_t(CeilDivide(width, stepX)) *
                                std::size_t(CeilDivide(height, stepY)) *
                                std::size_t(bits > 0 ? bits / 8 : 0);
-  Bytes expected = RandomBytes(outBytes + kGuard, rng);
-  Bytes actual = expected;
+  Destination expected(outBytes, rng);
+  Destination actual = expected;
   std::int32_t expectedSize[2] = {-1, -1};
   std::int32_t actualSize[2] = {-1, -1};
   reference::DecimateAndPack(source.data(), expected.data(), width, height,
@@ -547,7 +578,9 @@ void ExpectPackMatches(PixelIsa isa, std::int32_t width, std::int32_t height,
                                 &actualSize[1]);
   ASSERT_EQ(actualSize[0], expectedSize[0]);
   ASSERT_EQ(actualSize[1], expectedSize[1]);
-  ASSERT_EQ(FirstDifference(expected, actual, outBytes), "")
+  ASSERT_EQ(FirstDifference(expected.buffer, actual.buffer,
+                            expected.buffer.size() - kGuard),
+            "")
       << Case(isa, width, height, bits, stepX, stepY);
 }
 
@@ -555,15 +588,17 @@ TEST(DecimateAndPack, EveryVariantMatchesTheReference) {
   std::mt19937 rng(1624);
   for (PixelIsa isa : Isas()) {
     for (std::int32_t bits : {8, 16, 24, 32}) {
-      for (std::int32_t width = 1; width <= 45; ++width) {
+      for (std::int32_t width = 1; width <= 70; ++width) {
         for (std::int32_t stepX : {1, 2, 3, 4, 5, 9, 64}) {
           const auto height = static_cast<std::int32_t>(1 + rng() % 7);
           const auto stepY = static_cast<std::int32_t>(1 + rng() % 5);
           ExpectPackMatches(isa, width, height, bits, stepX, stepY, rng);
         }
       }
-      for (std::int32_t stepY = 1; stepY <= 5; ++stepY) {
-        ExpectPackMatches(isa, 643, 11, bits, stepY, stepY, rng);
+      for (std::int32_t width : {643, 1023, 1026, 2049}) {
+        for (std::int32_t step = 1; step <= 5; ++step) {
+          ExpectPackMatches(isa, width, 3, bits, step, step, rng);
+        }
       }
     }
   }
