@@ -98,7 +98,9 @@ void ExpandMonoUsing(PixelIsa isa, const std::uint8_t* source,
   }
   // Source and destination rows are both contiguous: one long row.
   const std::ptrdiff_t count = std::ptrdiff_t{width} * height;
-  const bool streamed = Streamed(stores, std::int64_t{count} * kWorkPixelBytes);
+  // Only the vector variants stream; a scalar-only build has no use for it.
+  [[maybe_unused]] const bool streamed =
+      Streamed(stores, std::int64_t{count} * kWorkPixelBytes);
   switch (Usable(isa)) {
 #if defined(QUORVEL_IMAGING_AVX2)
     case PixelIsa::kAvx2:
