@@ -5,7 +5,9 @@
 #include <xcb/xcb.h>
 
 #include <atomic>
+#include <memory>
 #include <optional>
+#include <vector>
 
 #include "display/scale_blit.h"
 #include "display/window_system.h"
