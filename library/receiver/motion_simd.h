@@ -12,10 +12,15 @@
 
 namespace quorvel::motion_simd {
 
-using Bytes32 =
-    std::uint8_t __attribute__((vector_size(32), aligned(1), may_alias));
-using Ints8 =
-    std::int32_t __attribute__((vector_size(32), aligned(1), may_alias));
+// Declared with typedef, not `using`: clang ignores aligned() in an alias
+// declaration, which left these types 32-byte aligned there, so the stores
+// into mask and label rows at any offset became aligned stores that fault.
+typedef std::uint8_t Bytes32
+    __attribute__((vector_size(32), aligned(1), may_alias));
+typedef std::int32_t Ints8
+    __attribute__((vector_size(32), aligned(1), may_alias));
+static_assert(alignof(Bytes32) == 1 && alignof(Ints8) == 1,
+              "vector loads and stores here may start at any byte");
 
 #define QUORVEL_MOTION_INLINE [[gnu::always_inline]] inline
 
