@@ -129,6 +129,22 @@ const char* CCameraLibApp::ConnectCamera(const wchar_t* address,
   record.pixelFormat = kPixelFormatMono;
   record.width = recordWidth;
   record.height = recordHeight;
+  // Everything the worker threads and other callers read is in place before
+  // the record becomes visible under its name.
+  if (!flash) {
+    if (!AllocateFrameStorage(record, display)) return nullptr;
+    record.fillSlot = &record.slotA;
+    record.readySlot = &record.slotB;
+    record.showSlot = &record.slotC;
+    record.zoomX.store(1.0f);
+    record.zoomY.store(1.0f);
+    (void)ChooseDecimationStep(record.width, kDisplayLimit, &record.stepX,
+                               &record.displayWidth);
+    (void)ChooseDecimationStep(record.height, kDisplayLimit, &record.stepY,
+                               &record.displayHeight);
+    record.highlightSelect.store(-1);
+    record.minObjectSize.store(kDefaultMinObjectSize);
+  }
   const CameraRef linked = registry_.Link(std::move(node));
 
   // Whatever fails from here on removes the record again; its sockets close
@@ -147,20 +163,6 @@ const char* CCameraLibApp::ConnectCamera(const wchar_t* address,
     linked->connected.store(1);
     return linked->name;
   }
-
-  // Everything the worker threads read is in place before they start.
-  if (!AllocateFrameStorage(*linked, display)) return rollBack();
-  linked->fillSlot = &linked->slotA;
-  linked->readySlot = &linked->slotB;
-  linked->showSlot = &linked->slotC;
-  linked->zoomX.store(1.0f);
-  linked->zoomY.store(1.0f);
-  (void)ChooseDecimationStep(linked->width, kDisplayLimit, &linked->stepX,
-                             &linked->displayWidth);
-  (void)ChooseDecimationStep(linked->height, kDisplayLimit, &linked->stepY,
-                             &linked->displayHeight);
-  linked->highlightSelect.store(-1);
-  linked->minObjectSize.store(kDefaultMinObjectSize);
 
   linked->receiverWake = std::make_unique<platform::Wakeup>();
   if (!linked->receiverWake->valid()) return rollBack();

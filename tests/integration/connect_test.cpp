@@ -192,7 +192,8 @@ TEST_F(ConnectTest, FailedCommandRollsEverythingBack) {
   }
   // The cameras' own sockets and threads go with them.
   for (auto& server : servers_) server->Stop();
-  EXPECT_TRUE(WaitUntil([&] { return Threads() == threads; }));
+  EXPECT_TRUE(WaitUntil([&] { return Threads() == threads; }))
+      << Threads() << " threads, " << threads << " before";
   EXPECT_EQ(OpenDescriptors() - descriptors, 0);
 }
 
