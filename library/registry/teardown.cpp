@@ -30,6 +30,9 @@ bool StopDisplayThread(CameraRecord& record) {
 }
 
 void ReleaseBuffers(CameraRecord& record) {
+  // An application thread redrawing through option 22 reads these buffers
+  // under the display lock; it must never see them half freed.
+  std::lock_guard<std::mutex> lock(record.displayLock);
   for (FrameSlot* slot : {&record.slotA, &record.slotB, &record.slotC}) {
     slot->pixels.reset();
   }
