@@ -30,8 +30,8 @@ class FaultMatrixTest : public CameraTest {
   void StartReference(int index) {
     reference_ = &Serve(8, index);
     reference_->SetFrameRate(kReferenceFps);
-    referenceHandle_ =
-        rvx_ConnectCameraNoDisplayA(LoopbackAddress(8, index).c_str(), 160, 120);
+    referenceHandle_ = rvx_ConnectCameraNoDisplayA(
+        LoopbackAddress(8, index).c_str(), 160, 120);
     ASSERT_NE(referenceHandle_, nullptr);
     rvx_StartVideoStream2(referenceHandle_, 0, nullptr, 0);
     reference_record_ = Record(referenceHandle_);
