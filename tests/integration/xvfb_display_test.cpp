@@ -257,7 +257,8 @@ TEST_F(XvfbTest, ServerCrashMidStreamLeavesTheLibraryWorking) {
     return ReceivedFrames(*feed.record) > received + 20 &&
            Shown(feed) > shown + 20;
   })) << "frames keep flowing through the display thread: received "
-      << ReceivedFrames(*feed.record) - received << ", shown " << Shown(feed) - shown;
+      << ReceivedFrames(*feed.record) - received << ", shown "
+      << Shown(feed) - shown;
   EXPECT_EQ(rvx_SetMiscOption(feed.handle, 22, 0), 1);
   const std::uint32_t start = platform::TickCount();
   rvx_DisconnectCamera(feed.handle);
