@@ -323,6 +323,23 @@ void WriteCommandSeeds(SeedWriter& seeds) {
     seeds.Write(target, name, CommandSeed(camera, steps));
   };
 
+  // After the flash region is addressed, with at most one fault.
+  struct FlashFault {
+    std::int32_t code = 0;
+    Kind kind = Kind{};
+    std::int32_t value = 0;
+  };
+  auto flash = [&](const std::string& name, std::uint16_t area,
+                   std::uint32_t count, const std::vector<Step>& steps,
+                   const FlashFault& fault = {}) {
+    camsim::CameraModel camera;
+    Address(camera, area, count);
+    if (fault.code != 0) {
+      camera.SetFault(fault.code, camsim::Fault{fault.kind, fault.value, 1, 0});
+    }
+    seeds.Write(target, name, CommandSeed(camera, steps));
+  };
+
   plain("connect", {{129}, {66}, {48}});
   plain("stream", {{1}, {2}});
   plain("queries-16bit", {{34}, {36}, {68}});
@@ -338,33 +355,13 @@ void WriteCommandSeeds(SeedWriter& seeds) {
   plain("refused-then-plain", {{523}, {1}, {257}});
   plain("odd-lengths", {{65537, 0xF0}, {3, 0xF2}, {521, 0, 8}});
 
-  {
-    camsim::CameraModel camera;
-    Address(camera, 7, 65536);
-    seeds.Write(target, "flash-read-record",
-                CommandSeed(camera, {{520, 0, kRecordDestination}, {522}}));
-  }
-  {
-    camsim::CameraModel camera;
-    Address(camera, 2, 1000);
-    seeds.Write(target, "flash-read-area",
-                CommandSeed(camera, {{520, 0, kAreaDestination}, {66}}));
-  }
-  {
-    camsim::CameraModel camera;
-    Address(camera, 2, 300);
-    seeds.Write(target, "flash-write",
-                CommandSeed(camera, {{522}, {521, 0, kStatusDestination}}));
-  }
-  {
-    camsim::CameraModel camera;
-    Address(camera, 7, 65536);
-    seeds.Write(
-        target, "flash-read-too-long",
-        CommandSeed(camera, {{520, 0, kStatusDestination},
-                             {520, 0, kNoDestination | fz::kNoOutLength},
-                             {34}}));
-  }
+  flash("flash-read-record", 7, 65536, {{520, 0, kRecordDestination}, {522}});
+  flash("flash-read-area", 2, 1000, {{520, 0, kAreaDestination}, {66}});
+  flash("flash-write", 2, 300, {{522}, {521, 0, kStatusDestination}});
+  flash("flash-read-too-long", 7, 65536,
+        {{520, 0, kStatusDestination},
+         {520, 0, kNoDestination | fz::kNoOutLength},
+         {34}});
 
   faulty("ack-code", 1, Kind::kAckCode, 1282, {{1}, {2}});
   faulty("ack-status", 66, Kind::kAckStatus, 1, {{66}, {66}});
@@ -375,43 +372,18 @@ void WriteCommandSeeds(SeedWriter& seeds) {
   faulty("stall", 97, Kind::kStall, 0, {{97}, {2}});
   faulty("completion-wrong-reply", 256, Kind::kReplyCode, 7, {{256}, {66}});
   faulty("no-completion", 256, Kind::kNoCompletion, 0, {{256}, {1}});
-  {
-    camsim::CameraModel camera;
-    Address(camera, 7, 65536);
-    camera.SetFault(520, camsim::Fault{Kind::kReplyCode, 521, 1, 0});
-    seeds.Write(target, "bulk-wrong-subheader",
-                CommandSeed(camera, {{520, 0, kRecordDestination},
-                                     {520, 0, kRecordDestination}}));
-  }
-  {
-    camsim::CameraModel camera;
-    Address(camera, 7, 65536);
-    camera.SetFault(520, camsim::Fault{Kind::kShortBody, 100, 1, 0});
-    seeds.Write(target, "bulk-short-body",
-                CommandSeed(camera, {{520, 0, kRecordDestination}, {66}}));
-  }
-  {
-    camsim::CameraModel camera;
-    Address(camera, 2, 300);
-    camera.SetFault(521, camsim::Fault{Kind::kLongBody, 8, 1, 0});
-    seeds.Write(target, "status-too-long",
-                CommandSeed(camera, {{521, 0, kStatusDestination}, {34}}));
-  }
-  {
-    camsim::CameraModel camera;
-    Address(camera, 2, 300);
-    camera.SetFault(521, camsim::Fault{Kind::kStatusSize, 1, 1, 0});
-    seeds.Write(target, "status-short",
-                CommandSeed(camera, {{521, 0, kStatusDestination},
-                                     {521, 0, kStatusDestination}}));
-  }
-  {
-    camsim::CameraModel camera;
-    Address(camera, 2, 300);
-    camera.SetFault(521, camsim::Fault{Kind::kWriteStatus, 0x10001, 1, 0});
-    seeds.Write(target, "write-status-failed",
-                CommandSeed(camera, {{521, 0, kStatusDestination}, {522}}));
-  }
+  flash("bulk-wrong-subheader", 7, 65536,
+        {{520, 0, kRecordDestination}, {520, 0, kRecordDestination}},
+        {520, Kind::kReplyCode, 521});
+  flash("bulk-short-body", 7, 65536, {{520, 0, kRecordDestination}, {66}},
+        {520, Kind::kShortBody, 100});
+  flash("status-too-long", 2, 300, {{521, 0, kStatusDestination}, {34}},
+        {521, Kind::kLongBody, 8});
+  flash("status-short", 2, 300,
+        {{521, 0, kStatusDestination}, {521, 0, kStatusDestination}},
+        {521, Kind::kStatusSize, 1});
+  flash("write-status-failed", 2, 300, {{521, 0, kStatusDestination}, {522}},
+        {521, Kind::kWriteStatus, 0x10001});
 }
 
 // ---- Motion masks.
