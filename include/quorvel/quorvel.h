@@ -41,9 +41,137 @@
 #  define RVX_CALL
 #endif
 
+/* The version of this header and of the library built from it. */
+#define QUORVEL_VERSION_MAJOR 1
+#define QUORVEL_VERSION_MINOR 1
+#define QUORVEL_VERSION_PATCH 0
+
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+/*
+ * Named values. Every number below stays valid as a plain number; the names
+ * say what it is and where it lives.
+ */
+
+/* Pixel formats of frames and of the image exports. */
+enum {
+    /* Bayer colour mosaic in GRBG order (even rows green, red; odd rows blue,
+     * green), 2 bytes a pixel, little-endian, 10 significant bits. */
+    RVX_FORMAT_BAYER_GRBG10 = 52,
+    /* Monochrome, 1 byte a pixel. Every camera connection uses this format;
+     * motion-mask frames are delivered in it too (0xFF moving, 0x00 still). */
+    RVX_FORMAT_MONO8 = 53
+};
+
+/* Smart-motion items of rvx_SetSmartMotion / rvx_GetSmartMotion. "Camera"
+ * items are sent to the camera over the command channel and need a video
+ * connection (not a flash one); a setting is confirmed by reading it back
+ * for up to 5 s. "Library" items live in this library, cost no traffic and
+ * work on any connection; they are lost when the camera is disconnected. */
+enum {
+    /* Camera, on/off (0 or 1; other non-zero values switch on but never
+     * confirm): the camera's own motion detection. */
+    RVX_ITEM_CAMERA_MOTION = 101,
+    /* Camera, on/off: the camera's alarm output. */
+    RVX_ITEM_ALARM_OUTPUT = 102,
+    /* Camera: the detection mode, one of RVX_MODE_*. Reads back as 1101 or
+     * 1102. */
+    RVX_ITEM_MODE = 103,
+    /* Camera, set only (any value): switches the alarm output and the
+     * camera's motion detection on together. */
+    RVX_ITEM_MOTION_ALL_ON = 104,
+    /* Camera, set only (any value): switches both off together. */
+    RVX_ITEM_MOTION_ALL_OFF = 105,
+    /* Camera, read only: the camera's internal sample rate. */
+    RVX_ITEM_INTERNAL_SPS = 201,
+    /* Camera, read only: a 16-bit status value, sign-extended. */
+    RVX_ITEM_STATUS = 202,
+    /* Camera: 32-bit parameters that the camera keeps and the library does
+     * not interpret. */
+    RVX_ITEM_PARAMETER_A = 203,
+    RVX_ITEM_PARAMETER_B = 204,
+    /* Camera, on/off: the camera sends motion masks instead of pictures. */
+    RVX_ITEM_MASK_STREAM = 205,
+    RVX_ITEM_PARAMETER_C = 206,
+    /* Library: the smallest number of moving pixels that counts as an
+     * object (2500 after connect). */
+    RVX_ITEM_MIN_OBJECT_SIZE = 207,
+    /* Library: which objects the display highlights, RVX_HIGHLIGHT_NONE,
+     * RVX_HIGHLIGHT_ALL or n >= 1 for object n alone. */
+    RVX_ITEM_HIGHLIGHT = 208,
+    /* Library, set only: non-zero finds moving objects in motion masks
+     * (off after connect). */
+    RVX_ITEM_DETECT_OBJECTS = 209,
+    /* Camera, set only (any value): two one-shot camera actions. */
+    RVX_ITEM_CAMERA_ACTION_1 = 911,
+    RVX_ITEM_CAMERA_ACTION_2 = 912
+};
+
+/* Values of RVX_ITEM_MODE. */
+enum {
+    RVX_MODE_FIRST = 1101,
+    RVX_MODE_SECOND = 1102,
+    /* A one-shot action, not confirmed by reading back. */
+    RVX_MODE_ONE_SHOT = 1103
+};
+
+/* Values of RVX_ITEM_HIGHLIGHT. */
+enum { RVX_HIGHLIGHT_NONE = -1, RVX_HIGHLIGHT_ALL = 0 };
+
+/* Options of rvx_SetMiscOption (21 to 26) and rvx_GetMiscOption (27 to 30). */
+enum {
+    /* Camera: a round trip through both channels (command 256 answered on
+     * the data channel); 1 when it completed within 5 s. */
+    RVX_OPTION_ROUND_TRIP = 21,
+    /* Library: draw the shown frame again. */
+    RVX_OPTION_REDRAW = 22,
+    /* Library: scroll offsets of the picture in the window, in pixels. */
+    RVX_OPTION_SCROLL_X = 23,
+    RVX_OPTION_SCROLL_Y = 24,
+    /* Library: zoom factors, given as the bits of a 32-bit float
+     * (1.0f is 0x3F800000). */
+    RVX_OPTION_ZOOM_X = 25,
+    RVX_OPTION_ZOOM_Y = 26,
+    /* Library, read only: the display decimation steps, and the size of the
+     * decimated picture (at most about 2048 a side). */
+    RVX_OPTION_STEP_X = 27,
+    RVX_OPTION_STEP_Y = 28,
+    RVX_OPTION_DISPLAY_WIDTH = 29,
+    RVX_OPTION_DISPLAY_HEIGHT = 30
+};
+
+/* Selectors of rvx_GetFPS. */
+enum {
+    RVX_FPS_RECEIVED = 41, /* frames received a second */
+    RVX_FPS_DISPLAYED = 42 /* frames drawn a second */
+};
+
+/* Operations of rvx_FlashOperation, all in the camera's flash. */
+enum {
+    /* Read the device record into a buffer of RVX_FLASH_RECORD_SIZE. */
+    RVX_FLASH_READ_RECORD = 61,
+    /* Nothing; succeeds on a connected camera. */
+    RVX_FLASH_NOTHING = 62,
+    /* Rewrite the device record from a buffer of RVX_FLASH_RECORD_SIZE; the
+     * camera keeps its own bytes 0-7 and 164-179. */
+    RVX_FLASH_WRITE_RECORD = 921,
+    /* Read area `length` (1 to 6) into a buffer of RVX_FLASH_AREA_SIZE. */
+    RVX_FLASH_READ_AREA = 922,
+    /* Write `length` bytes (1 to RVX_FLASH_MAX_WRITE) to areas 2 onward, one
+     * area of RVX_FLASH_AREA_SIZE after the other. */
+    RVX_FLASH_WRITE_AREAS = 923,
+    /* Nothing; succeeds on a connected camera. */
+    RVX_FLASH_NOTHING_TOO = 924
+};
+
+/* Sizes of the flash operations' buffers, in bytes. */
+enum {
+    RVX_FLASH_RECORD_SIZE = 372,
+    RVX_FLASH_AREA_SIZE = 524288,
+    RVX_FLASH_MAX_WRITE = 2621440
+};
 
 /* Native window handle, pointer-sized: an X11 window id on X11. */
 typedef uintptr_t RvxWindow;
@@ -74,8 +202,12 @@ typedef void(RVX_CALL *RvxFrameCallback)(const char *handle, int32_t lines,
                                          int32_t user);
 
 /* A frame completed. `pixels` (valid only during the call) holds
- * `pixelCount` pixels in `pixelFormat`; for a motion-mask frame it holds
- * the decoded mask, one byte a pixel, 0xFF moving, 0x00 still. */
+ * `pixelCount` pixels in `pixelFormat`, which is RVX_FORMAT_MONO8 for every
+ * camera connection: one byte a pixel, rows one after the other. The frame
+ * is at most the width x height given at connect; `pixelCount` is the
+ * frame's width x lines, clipped to that size, so a camera that sends fewer
+ * lines gives a smaller count. For a motion-mask frame it holds the decoded
+ * mask, one byte a pixel, 0xFF moving, 0x00 still. */
 typedef void(RVX_CALL *RvxStreamCallback)(const char *handle, uint8_t *pixels,
                                           int32_t pixelCount,
                                           int32_t pixelFormat, int32_t user);
