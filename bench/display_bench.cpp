@@ -22,7 +22,6 @@
 #include "integration/xvfb_client.h"
 #include "integration/xvfb_server.h"
 #endif
-#include "receiver/exchange_slot.h"
 #include "registry/camera_record.h"
 
 namespace quorvel::bench {
@@ -44,7 +43,8 @@ std::shared_ptr<CameraRecord> MakeCamera(std::int32_t width,
                              &record->displayHeight);
   const std::size_t pixels =
       static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-  for (FrameSlot* slot : {&record->slotA, &record->slotB, &record->slotC}) {
+  FrameSlots& slots = record->slots;
+  for (FrameSlot* slot : {&slots.slotA, &slots.slotB, &slots.slotC}) {
     slot->width = width;
     slot->height = height;
     slot->pixels = std::make_unique<std::uint8_t[]>(pixels);
@@ -52,8 +52,11 @@ std::shared_ptr<CameraRecord> MakeCamera(std::int32_t width,
       slot->pixels[i] = static_cast<std::uint8_t>(i * 7 + i / 640);
     }
   }
-  record->rgbaBuffer = std::make_unique<std::uint8_t[]>(pixels * 4);
-  record->displayBuffer = std::make_unique<std::uint8_t[]>(pixels * 4);
+  {
+    platform::MutexLock lock(record->displayLock);
+    record->rgbaBuffer = std::make_unique<std::uint8_t[]>(pixels * 4);
+    record->displayBuffer = std::make_unique<std::uint8_t[]>(pixels * 4);
+  }
   record->zoomX.store(1.0f);
   record->zoomY.store(1.0f);
   record->highlightSelect.store(-1);
@@ -63,7 +66,7 @@ std::shared_ptr<CameraRecord> MakeCamera(std::int32_t width,
 
 void ShowFrames(benchmark::State& state, CameraRecord& record) {
   for (auto _ : state) {
-    ExchangeSlot(record, &record.fillSlot, SlotExchange::kPublish);
+    record.slots.Publish();
     if (!ShowNewestFrame(record)) {
       state.SkipWithError("the frame was not shown");
       return;

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "app/camera_lib_app.h"
-#include "command/transfer.h"
+#include "command/wait_ack.h"
 #include "command/wire.h"
 #include "platform/clock.h"
 #include "quorvel/quorvel.h"
@@ -72,8 +72,7 @@ double ProcessCpuSeconds() {
 
 std::int32_t FramesOf(const char* handle) {
   const quorvel::CameraRef record = quorvel::TheApp().registry().Find(handle);
-  std::lock_guard<std::mutex> lock(record->rxFpsLock);
-  return record->rxFrameCount;
+  return record->rxRate.frames();
 }
 
 // What one pause of the receiver really lasts on this machine.
@@ -127,7 +126,9 @@ void PlainSocketLoop(benchmark::State& state, const std::string& address) {
   for (auto _ : state) {
     Camsim camera(address, "image");
     Socket command = Socket::ConnectTcp(camera.ipv4(), 3002);
-    if (!quorvel::command::WaitAck(command, quorvel::command::kGreetingCode)) {
+    const auto limits = quorvel::CommandLimits();
+    if (!quorvel::Succeeded(quorvel::command::WaitAck(
+            command, quorvel::command::kGreetingCode, limits))) {
       state.SkipWithError("no greeting");
       return;
     }
@@ -144,8 +145,10 @@ void PlainSocketLoop(benchmark::State& state, const std::string& address) {
           bytes.push_back(static_cast<std::uint8_t>(word >> 8));
         }
       }
-      if (!command.SendAll(bytes.data(), bytes.size()) ||
-          !quorvel::command::WaitAck(command, quorvel::command::kAckCode)) {
+      if (command.SendAll(bytes.data(), bytes.size()) !=
+              quorvel::platform::IoResult::kOk ||
+          !quorvel::Succeeded(quorvel::command::WaitAck(
+              command, quorvel::command::kAckCode, limits))) {
         state.SkipWithError("command refused");
         return;
       }

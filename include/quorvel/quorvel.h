@@ -223,6 +223,28 @@ typedef void(RVX_CALL *RvxObjectsCallback)(const char *handle, int32_t count,
                                            ObjectReport *objects,
                                            int32_t user);
 
+/* Why a camera was lost (the reason of RvxCameraLostCallback). */
+enum {
+    /* The data connection closed or failed, or stalled for 10 s in the
+     * middle of a packet. */
+    RVX_LOST_DATA_CONNECTION = 1,
+    /* The camera announced a packet longer than any the library can take
+     * (more than a frame for picture or mask data, more than 64 KiB for any
+     * other packet), so the stream cannot be followed any more. */
+    RVX_LOST_DATA_PROTOCOL = 2,
+    /* The camera stopped answering on the command channel: 10 s without a
+     * byte in the middle of a transaction. */
+    RVX_LOST_COMMAND_TIMEOUT = 3,
+    /* The command connection closed or failed. */
+    RVX_LOST_COMMAND_CONNECTION = 4
+};
+
+/* The camera is lost (beyond the original interface, see
+ * rvx_SetCallbackCameraLost): no more frames will arrive. `reason` is one of
+ * RVX_LOST_*. Runs once for each loss, on the camera's receiver thread. */
+typedef void(RVX_CALL *RvxCameraLostCallback)(const char *handle,
+                                              int32_t reason, int32_t user);
+
 /* ---- Connecting and disconnecting -------------------------------------- */
 
 /*
@@ -286,6 +308,22 @@ RVX_API void RVX_CALL rvx_SetCallbackDetectObjectsReport(
     const char *handle, int32_t user, RvxObjectsCallback callback);
 RVX_API void RVX_CALL rvx_SetCallbackReceivedOneFrame(
     const char *handle, int32_t user, RvxFrameCallback callback);
+
+/*
+ * Beyond the original interface (export ordinal 26, after the original 25):
+ * store `callback` (NULL removes it) and `user` in every camera whose device
+ * name equals `handle`; it runs once, on the camera's receiver thread, when
+ * the camera is lost. A camera is lost when its data connection closes,
+ * fails or breaks the protocol, or when its command channel times out or
+ * closes. A lost camera delivers no more frames, rvx_GetFPS reads 0.0 for
+ * it, and its handle stays valid until it is disconnected; connecting its
+ * address again disconnects it and connects afresh. A loss that happened
+ * before the callback was set is reported once it is set. Cameras connected
+ * for flash access have no receiver thread and never call it.
+ */
+RVX_API void RVX_CALL rvx_SetCallbackCameraLost(const char *handle,
+                                                int32_t user,
+                                                RvxCameraLostCallback callback);
 
 /* ---- Stream control ---------------------------------------------------- */
 

@@ -1,5 +1,6 @@
 #include "app/camera_lib_app.h"
 
+#include "camera/disconnect.h"
 #include "platform/socket.h"
 
 namespace quorvel {
@@ -22,7 +23,7 @@ CCameraLibApp::~CCameraLibApp() { ExitInstance(); }
 bool CCameraLibApp::InitInstance() { return platform::InitSocketLayer(); }
 
 void CCameraLibApp::ExitInstance() {
-  DisconnectAllCameras();
+  DisconnectAllCameras(registry_);
   if (socketLayerStarted_) {
     platform::EndSocketLayer();
     socketLayerStarted_ = false;

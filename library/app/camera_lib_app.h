@@ -2,9 +2,6 @@
 // end with the process.
 #pragma once
 
-#include <cstdint>
-#include <cwchar>
-
 #include "registry/registry.h"
 
 namespace quorvel {
@@ -22,13 +19,6 @@ class CCameraLibApp {
   void ExitInstance();
 
   Registry& registry() { return registry_; }
-
-  // Connecting and disconnecting (registry/connect.cpp,
-  // registry/disconnect.cpp).
-  const char* ConnectCamera(const wchar_t* address, std::int32_t width,
-                            std::int32_t height, bool display, bool flash);
-  void DisconnectCamera(const char* handle);
-  void DisconnectAllCameras();
 
  private:
   Registry registry_;

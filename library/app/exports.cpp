@@ -4,12 +4,15 @@
 #include <string>
 
 #include "app/camera_lib_app.h"
+#include "camera/connect.h"
+#include "camera/disconnect.h"
 #include "command/flash.h"
 #include "command/smart_motion.h"
 #include "display/stream_control.h"
 #include "imaging/image_export.h"
 #include "platform/text.h"
 #include "quorvel/quorvel.h"
+#include "receiver/callback_setters.h"
 
 using quorvel::CameraRef;
 using quorvel::TheApp;
@@ -42,7 +45,22 @@ std::wstring Widen(const char* text) {
 const char* Connect(const wchar_t* address, std::int32_t width,
                     std::int32_t height, bool display, bool flash) {
   return Guarded<const char*>(nullptr, [&] {
-    return TheApp().ConnectCamera(address, width, height, display, flash);
+    return quorvel::ConnectCamera(TheApp().registry(), address, width, height,
+                                  display, flash);
+  });
+}
+
+CameraRef Find(const char* handle) { return TheApp().registry().Find(handle); }
+
+// The callback setters store into every camera of the name.
+template <typename Callback>
+void SetEverywhere(const char* handle, int32_t user, Callback callback,
+                   void (*set)(quorvel::CameraRecord&, std::int32_t,
+                               Callback)) {
+  Guarded([&] {
+    for (const CameraRef& record : TheApp().registry().FindAll(handle)) {
+      set(*record, user, callback);
+    }
   });
 }
 
@@ -88,24 +106,27 @@ RVX_API const char* RVX_CALL rvx_FlashConnectCameraW(const wchar_t* address) {
 }
 
 RVX_API void RVX_CALL rvx_DisconnectCamera(const char* handle) {
-  Guarded([&] { TheApp().DisconnectCamera(handle); });
+  Guarded([&] { quorvel::DisconnectCamera(TheApp().registry(), handle); });
 }
 
 RVX_API void RVX_CALL rvx_DisconnectAllCameras(void) {
-  Guarded([&] { TheApp().DisconnectAllCameras(); });
+  Guarded([&] { quorvel::DisconnectAllCameras(TheApp().registry()); });
 }
 
 RVX_API int32_t RVX_CALL rvx_SetSmartMotion(const char* handle, int32_t item,
                                             int32_t value) {
   return Guarded<int32_t>(0, [&] {
-    return quorvel::SetSmartMotion(handle, item, value);
+    const CameraRef record = Find(handle);
+    return record != nullptr && quorvel::SetSmartMotion(*record, item, value);
   });
 }
 
 RVX_API int32_t RVX_CALL rvx_GetSmartMotion(const char* handle, int32_t item,
                                             int32_t* valueOut) {
   return Guarded<int32_t>(0, [&] {
-    return quorvel::GetSmartMotion(handle, item, valueOut);
+    const CameraRef record = Find(handle);
+    return record != nullptr &&
+           quorvel::GetSmartMotion(*record, item, valueOut);
   });
 }
 
@@ -113,45 +134,37 @@ RVX_API int32_t RVX_CALL rvx_FlashOperation(const char* handle,
                                             int32_t operation, uint8_t* buffer,
                                             int32_t length) {
   return Guarded<int32_t>(0, [&] {
-    return quorvel::FlashOperation(handle, operation, buffer, length);
+    const CameraRef record = Find(handle);
+    return record != nullptr &&
+           quorvel::FlashOperation(*record, operation, buffer, length);
   });
 }
 
 RVX_API void RVX_CALL rvx_SetCallbackAlarmSignal(const char* handle,
                                                  int32_t user,
                                                  RvxAlarmCallback callback) {
-  Guarded([&] {
-    for (const CameraRef& record : TheApp().registry().FindAll(handle)) {
-      record->alarmCallback.store(callback);
-      record->alarmUser.store(user);
-    }
-  });
+  SetEverywhere(handle, user, callback, quorvel::SetAlarmCallback);
 }
 
 RVX_API void RVX_CALL rvx_SetCallbackDetectObjectsReport(
     const char* handle, int32_t user, RvxObjectsCallback callback) {
-  Guarded([&] {
-    for (const CameraRef& record : TheApp().registry().FindAll(handle)) {
-      record->objectsCallback.store(callback);
-      record->objectsUser.store(user);
-    }
-  });
+  SetEverywhere(handle, user, callback, quorvel::SetObjectsCallback);
 }
 
 RVX_API void RVX_CALL rvx_SetCallbackReceivedOneFrame(
     const char* handle, int32_t user, RvxFrameCallback callback) {
-  Guarded([&] {
-    for (const CameraRef& record : TheApp().registry().FindAll(handle)) {
-      record->frameCallback.store(callback);
-      record->frameUser.store(user);
-    }
-  });
+  SetEverywhere(handle, user, callback, quorvel::SetFrameCallback);
+}
+
+RVX_API void RVX_CALL rvx_SetCallbackCameraLost(
+    const char* handle, int32_t user, RvxCameraLostCallback callback) {
+  SetEverywhere(handle, user, callback, quorvel::SetLostCallback);
 }
 
 RVX_API void RVX_CALL rvx_StartVideoStream(const char* handle,
                                            RvxWindow window) {
   Guarded([&] {
-    if (const CameraRef record = TheApp().registry().Find(handle)) {
+    if (const CameraRef record = Find(handle)) {
       quorvel::StartVideoStream(*record, window, false, nullptr, 0);
     }
   });
@@ -162,7 +175,7 @@ RVX_API void RVX_CALL rvx_StartVideoStream2(const char* handle,
                                             RvxStreamCallback callback,
                                             int32_t user) {
   Guarded([&] {
-    if (const CameraRef record = TheApp().registry().Find(handle)) {
+    if (const CameraRef record = Find(handle)) {
       quorvel::StartVideoStream(*record, window, true, callback, user);
     }
   });
@@ -170,7 +183,7 @@ RVX_API void RVX_CALL rvx_StartVideoStream2(const char* handle,
 
 RVX_API void RVX_CALL rvx_StopVideoStream(const char* handle) {
   Guarded([&] {
-    if (const CameraRef record = TheApp().registry().Find(handle)) {
+    if (const CameraRef record = Find(handle)) {
       quorvel::StopVideoStream(*record);
     }
   });
@@ -179,7 +192,7 @@ RVX_API void RVX_CALL rvx_StopVideoStream(const char* handle) {
 RVX_API int32_t RVX_CALL rvx_SetMiscOption(const char* handle, int32_t option,
                                            int32_t value) {
   return Guarded<int32_t>(0, [&] {
-    const CameraRef record = TheApp().registry().Find(handle);
+    const CameraRef record = Find(handle);
     return record != nullptr && quorvel::SetMiscOption(*record, option, value);
   });
 }
@@ -187,7 +200,7 @@ RVX_API int32_t RVX_CALL rvx_SetMiscOption(const char* handle, int32_t option,
 RVX_API int32_t RVX_CALL rvx_GetMiscOption(const char* handle, int32_t option,
                                            int32_t* result) {
   return Guarded<int32_t>(0, [&] {
-    const CameraRef record = TheApp().registry().Find(handle);
+    const CameraRef record = Find(handle);
     return record != nullptr && quorvel::GetMiscOption(*record, option, result);
   });
 }
@@ -195,7 +208,7 @@ RVX_API int32_t RVX_CALL rvx_GetMiscOption(const char* handle, int32_t option,
 RVX_API int32_t RVX_CALL rvx_GetFPS(const char* handle, int32_t selector,
                                     double* result) {
   return Guarded<int32_t>(0, [&] {
-    const CameraRef record = TheApp().registry().Find(handle);
+    const CameraRef record = Find(handle);
     return record != nullptr && quorvel::GetFPS(*record, selector, result);
   });
 }

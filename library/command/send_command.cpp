@@ -1,47 +1,80 @@
 #include "command/send_command.h"
 
 #include "command/codes.h"
-#include "command/transfer.h"
+#include "command/wait_ack.h"
 #include "command/wire.h"
 #include "platform/clock.h"
 
 namespace quorvel {
 
 using command::CommandClass;
-using command::ReceiveOutcome;
 using command::WirePair;
+using platform::IoResult;
+using platform::Socket;
+using platform::TransferLimits;
 
 namespace {
 
 constexpr std::uint32_t kReplyPauseMs = 10;
 constexpr std::uint32_t kCompletionWaitMs = 5000;
+// Bytes left over from a failed transaction, or sent unasked, are read
+// until the camera has said nothing for this long.
+constexpr std::uint32_t kDrainQuietMs = 50;
 
-CommandStatus FromReceive(ReceiveOutcome outcome) {
-  return outcome == ReceiveOutcome::kOk ? CommandStatus::kOk
-                                        : CommandStatus::kReceiveFailed;
+CommandStatus FromReceive(IoResult result) {
+  switch (result) {
+    case IoResult::kOk:
+      return CommandStatus::kOk;
+    case IoResult::kTimedOut:
+      return CommandStatus::kNoAnswer;
+    case IoResult::kClosed:
+    case IoResult::kFailed:
+      break;
+  }
+  return CommandStatus::kReceiveFailed;
 }
 
-CommandStatus SendRequest(const platform::Socket& socket, std::int32_t code,
+CommandStatus FromSend(IoResult result) {
+  if (result == IoResult::kTimedOut) return CommandStatus::kNoAnswer;
+  return result == IoResult::kOk ? CommandStatus::kOk
+                                 : CommandStatus::kSendFailed;
+}
+
+// The socket and limits of the transaction being run.
+struct Channel {
+  const Socket& socket;
+  const TransferLimits& limits;
+
+  CommandStatus Receive(void* bytes, std::int64_t count) const {
+    return FromReceive(platform::ReceiveAll(socket, bytes, count, limits));
+  }
+  CommandStatus Pair(WirePair& pair) const {
+    pair = {};
+    return Receive(pair.data(), command::kPairSize);
+  }
+};
+
+CommandStatus SendRequest(const Channel& channel, std::int32_t code,
                           std::int32_t length, const void* payload) {
   const WirePair header = command::EncodePair(code, length);
-  if (!command::SendAll(socket, header.data(), command::kPairSize)) {
-    return CommandStatus::kSendFailed;
+  CommandStatus sent = FromSend(platform::SendAll(
+      channel.socket, header.data(), command::kPairSize, channel.limits));
+  if (Succeeded(sent) && length > 0) {
+    sent = FromSend(
+        platform::SendAll(channel.socket, payload, length, channel.limits));
   }
-  if (length > 0 && !command::SendAll(socket, payload, length)) {
-    return CommandStatus::kSendFailed;
-  }
-  return command::WaitAck(socket, command::kAckCode) ? CommandStatus::kOk
-                                                     : CommandStatus::kBadAck;
+  if (!Succeeded(sent)) return sent;
+  return command::WaitAck(channel.socket, command::kAckCode, channel.limits);
 }
 
 // Stores a query's reply value; the record changes only once the whole
 // value has arrived.
-CommandStatus ReadReplyValue(const platform::Socket& socket,
-                             CameraRecord& record, std::int32_t code) {
+CommandStatus ReadReplyValue(const Channel& channel, CameraRecord& record,
+                             std::int32_t code)
+    TSA_REQUIRES(record.commandLock) {
   std::uint8_t value[4] = {};
-  const int size = command::ReplyValueSize(code);
   const CommandStatus got =
-      FromReceive(command::ReceiveAll(socket, value, size));
+      channel.Receive(value, command::ReplyValueSize(code));
   if (!Succeeded(got)) return got;
   const std::uint16_t v16 = platform::LoadLE16(value);
   const std::int32_t v32 = platform::LoadLE32Signed(value);
@@ -87,58 +120,56 @@ CommandStatus ReadReplyValue(const platform::Socket& socket,
   return CommandStatus::kOk;
 }
 
-CommandStatus ReadBulkBody(const platform::Socket& socket, std::int32_t code,
-                           std::int32_t* outLength, void* buffer,
-                           std::int32_t bufferCapacity) {
+CommandStatus ReadBulkBody(const Channel& channel, std::int32_t code,
+                           const BulkDestination& bulk) {
   WirePair sub{};
-  CommandStatus got =
-      FromReceive(command::ReceiveAll(socket, sub.data(), command::kPairSize));
+  CommandStatus got = channel.Pair(sub);
   if (!Succeeded(got)) return got;
   if (command::PairFirst(sub) != code) return CommandStatus::kWrongReply;
   const std::int32_t byteCount = command::PairSecond(sub);
-  if (byteCount > 0 && (buffer == nullptr || byteCount > bufferCapacity)) {
+  if (byteCount > 0 && (bulk.buffer == nullptr || byteCount > bulk.capacity)) {
     // Never write past the destination; reading the body keeps the
     // connection in step for the next transaction.
-    got = FromReceive(command::DiscardBytes(socket, byteCount));
+    got = FromReceive(
+        platform::DiscardBytes(channel.socket, byteCount, channel.limits));
     return Succeeded(got) ? CommandStatus::kOverflow : got;
   }
-  got = FromReceive(command::ReceiveAll(socket, buffer, byteCount));
+  got = channel.Receive(bulk.buffer, byteCount);
   if (!Succeeded(got)) return got;
-  if (outLength != nullptr) *outLength = byteCount;
+  if (bulk.outLength != nullptr) *bulk.outLength = byteCount;
   return CommandStatus::kOk;
 }
 
-CommandStatus ReadReply(const platform::Socket& socket, CameraRecord& record,
-                        std::int32_t code, std::int32_t* outLength,
-                        void* buffer, std::int32_t bufferCapacity) {
+CommandStatus ReadReply(const Channel& channel, CameraRecord& record,
+                        std::int32_t code, const BulkDestination& bulk)
+    TSA_REQUIRES(record.commandLock) {
   platform::SleepMs(kReplyPauseMs);
   WirePair header{};
-  const CommandStatus got = FromReceive(
-      command::ReceiveAll(socket, header.data(), command::kPairSize));
+  const CommandStatus got = channel.Pair(header);
   if (!Succeeded(got)) return got;
   const std::int32_t replyCode = command::PairFirst(header);
   if (command::ReplyValueSize(replyCode) > 0) {
     if (replyCode != code) return CommandStatus::kWrongReply;
-    return ReadReplyValue(socket, record, code);
+    return ReadReplyValue(channel, record, code);
   }
-  if (replyCode == command::kBulkReplyCode && (code == 520 || code == 521)) {
-    return ReadBulkBody(socket, code, outLength, buffer, bufferCapacity);
+  if (replyCode == command::kBulkReplyCode &&
+      (code == command::kFlashReadCode || code == command::kFlashWriteCode)) {
+    return ReadBulkBody(channel, code, bulk);
   }
   // Any other reply code ends the transaction with nothing stored; this is
   // how 522, whose reply is a header alone, completes.
   return CommandStatus::kOk;
 }
 
-CommandStatus RunCompletion(const platform::Socket& socket,
-                            CameraRecord& record) {
+CommandStatus RunCompletion(const Channel& channel, CameraRecord& record) {
   record.commandDoneExists.store(true);
   // Whatever the caller passed, 256 carries no payload.
-  CommandStatus got = SendRequest(socket, command::kCompletionCode, 0, nullptr);
+  CommandStatus got =
+      SendRequest(channel, command::kCompletionCode, 0, nullptr);
   if (!Succeeded(got)) return got;
   platform::SleepMs(kReplyPauseMs);
   WirePair header{};
-  got = FromReceive(
-      command::ReceiveAll(socket, header.data(), command::kPairSize));
+  got = channel.Pair(header);
   if (!Succeeded(got)) return got;
   if (command::PairFirst(header) != command::kCompletionCode) {
     return CommandStatus::kWrongReply;
@@ -148,25 +179,86 @@ CommandStatus RunCompletion(const platform::Socket& socket,
              : CommandStatus::kTimedOut;
 }
 
+// Bytes waiting before a command is sent were never asked for: a stray
+// reply, or the rest of an answer a failed transaction left behind. They
+// are read away first, so they are never taken for this command's answer.
+CommandStatus DrainIfNeeded(const Channel& channel, CameraRecord& record)
+    TSA_REQUIRES(record.commandLock) {
+  if (!record.commandNeedsDrain && !channel.socket.WaitReadable(0)) {
+    return CommandStatus::kOk;
+  }
+  const CommandStatus drained = FromReceive(platform::DrainUntilQuiet(
+      channel.socket, kDrainQuietMs, channel.limits));
+  if (Succeeded(drained)) record.commandNeedsDrain = false;
+  return drained;
+}
+
+// What a failure says about the channel.
+void Diagnose(CameraRecord& record, CommandStatus status)
+    TSA_REQUIRES(record.commandLock) {
+  switch (status) {
+    case CommandStatus::kNoAnswer:
+      record.commandChannelDown = true;
+      MarkLost(record, RVX_LOST_COMMAND_TIMEOUT);
+      break;
+    case CommandStatus::kSendFailed:
+    case CommandStatus::kReceiveFailed:
+      record.commandChannelDown = true;
+      MarkLost(record, RVX_LOST_COMMAND_CONNECTION);
+      break;
+    case CommandStatus::kBadAck:
+    case CommandStatus::kWrongReply:
+    case CommandStatus::kOverflow:
+      record.commandNeedsDrain = true;
+      break;
+    default:
+      break;
+  }
+}
+
 }  // namespace
+
+CommandStatus Transact(CameraRecord& record, std::int32_t code,
+                       std::int32_t length, const void* payload,
+                       const BulkDestination& bulk,
+                       const TransferLimits& limits) {
+  ResetCommandEvents(&record, true);
+  const CommandClass kind = command::ClassifyCommand(code);
+  if (kind == CommandClass::kRefused) return CommandStatus::kRefusedCode;
+  if (length > 0 && payload == nullptr) return CommandStatus::kSendFailed;
+  if (record.commandChannelDown) return CommandStatus::kChannelDown;
+
+  // The transaction borrows the record's connection and never closes it.
+  const Channel channel{record.commandSocket, limits};
+  const CommandStatus drained = DrainIfNeeded(channel, record);
+  if (!Succeeded(drained)) {
+    Diagnose(record, drained);
+    return CommandStatus::kChannelDown;
+  }
+  CommandStatus status;
+  if (kind == CommandClass::kCompletion) {
+    status = RunCompletion(channel, record);
+  } else {
+    status = SendRequest(channel, code, length, payload);
+    if (Succeeded(status) && kind != CommandClass::kPlain) {
+      status = ReadReply(channel, record, code, bulk);
+    }
+  }
+  Diagnose(record, status);
+  return status;
+}
 
 CommandStatus SendCommand(CameraRecord* record, std::int32_t code,
                           std::int32_t length, const void* payload,
                           std::int32_t* outLength, void* buffer,
                           std::int32_t bufferCapacity) {
   if (record == nullptr) return CommandStatus::kNoRecord;
-  ResetCommandEvents(record, true);
-  const CommandClass kind = command::ClassifyCommand(code);
-  if (kind == CommandClass::kRefused) return CommandStatus::kRefusedCode;
-  if (length > 0 && payload == nullptr) return CommandStatus::kSendFailed;
-
-  // The transaction borrows the record's connection and never closes it.
-  const platform::Socket& socket = record->commandSocket;
-  if (kind == CommandClass::kCompletion) return RunCompletion(socket, *record);
-
-  const CommandStatus sent = SendRequest(socket, code, length, payload);
-  if (!Succeeded(sent) || kind == CommandClass::kPlain) return sent;
-  return ReadReply(socket, *record, code, outLength, buffer, bufferCapacity);
+  if (!record->commandLock.TryLockFor(kCommandLockWaitMs)) {
+    return CommandStatus::kBusy;
+  }
+  platform::MutexLock lock(record->commandLock, platform::kAdoptLock);
+  return Transact(*record, code, length, payload,
+                  {outLength, buffer, bufferCapacity});
 }
 
 void ResetCommandEvents(CameraRecord* record, bool keep) {

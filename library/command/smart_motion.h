@@ -5,13 +5,16 @@
 
 #include <cstdint>
 
+#include "registry/camera_record.h"
+
 namespace quorvel {
 
-// The camera is looked up by its handle text, and again for every
-// read-back, so a camera disconnected meanwhile fails the call.
-bool SetSmartMotion(const char* handle, std::int32_t item, std::int32_t value);
+// A camera setting is confirmed by reading it back for up to about five
+// seconds; a camera disconnected meanwhile fails the call.
+bool SetSmartMotion(CameraRecord& record, std::int32_t item,
+                    std::int32_t value);
 // valueOut is written only on success.
-bool GetSmartMotion(const char* handle, std::int32_t item,
+bool GetSmartMotion(CameraRecord& record, std::int32_t item,
                     std::int32_t* valueOut);
 
 }  // namespace quorvel

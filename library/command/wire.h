@@ -16,6 +16,8 @@ inline constexpr std::int32_t kAckCode = 1296;        // 0x510
 inline constexpr std::int32_t kGreetingCode = 1282;   // 0x502
 inline constexpr std::int32_t kBulkReplyCode = 1281;  // 0x501
 inline constexpr std::int32_t kCompletionCode = 256;
+inline constexpr std::int32_t kFlashReadCode = 520;
+inline constexpr std::int32_t kFlashWriteCode = 521;
 
 inline constexpr std::size_t kPairSize = 8;
 using WirePair = std::array<std::uint8_t, kPairSize>;

@@ -8,7 +8,8 @@ namespace quorvel {
 
 namespace {
 
-bool HighlightWanted(const CameraRecord& record, std::int32_t select) {
+bool HighlightWanted(CameraRecord& record, std::int32_t select)
+    TSA_REQUIRES(record.displayLock) {
   return select >= 0 && record.highlightCount != nullptr &&
          record.highlightObjects != nullptr && *record.highlightCount > 0 &&
          record.labelMap != nullptr;
@@ -16,7 +17,8 @@ bool HighlightWanted(const CameraRecord& record, std::int32_t select) {
 
 // The mask buffer lives as long as the camera, the mask bitmap as long as
 // the binding; both are made on the first highlighted frame.
-bool EnsureMaskStorage(CameraRecord& record, DisplayObjects& objects) {
+bool EnsureMaskStorage(CameraRecord& record, DisplayObjects& objects)
+    TSA_REQUIRES(record.displayLock) {
   if (record.overlayMask == nullptr) {
     const std::size_t bytes = static_cast<std::size_t>(record.displayWidth) *
                               std::size_t(record.displayHeight) * 4;
@@ -37,15 +39,16 @@ bool EnsureMaskStorage(CameraRecord& record, DisplayObjects& objects) {
 // The result is NOT (pixel XOR mask): white mask pixels leave the frame as
 // it is, red ones keep its red and invert its green and blue.
 void Highlight(CameraRecord& record, DisplayObjects& objects,
-               std::int32_t select, std::int32_t width, std::int32_t height) {
+               std::int32_t select, std::int32_t width, std::int32_t height)
+    TSA_REQUIRES(record.displayLock) {
   if (!EnsureMaskStorage(record, objects)) return;
   display::HighlightSource source;
   source.select = select;
   source.objectCount = *record.highlightCount;
   source.objects = record.highlightObjects;
   source.labels = record.labelMap;
-  source.imageWidth = record.showSlot->width;
-  source.imageHeight = record.showSlot->height;
+  source.imageWidth = record.slots.showSlot->width;
+  source.imageHeight = record.slots.showSlot->height;
   source.stepX = record.stepX;
   source.stepY = record.stepY;
   display::BuildHighlightMask(source, record.overlayMask.get(), width, height);

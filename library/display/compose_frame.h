@@ -15,6 +15,6 @@ namespace quorvel {
 // off-screen surface and scrolls the surface by (-scrollX, -scrollY).
 void ComposeFrame(CameraRecord& record, DisplayObjects& objects,
                   const std::uint8_t* bits, std::int32_t width,
-                  std::int32_t height);
+                  std::int32_t height) TSA_REQUIRES(record.displayLock);
 
 }  // namespace quorvel

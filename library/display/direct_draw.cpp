@@ -5,7 +5,7 @@
 namespace quorvel {
 
 bool SetUpDirectDraw(CameraRecord& record, RvxWindow window) {
-  std::lock_guard<std::mutex> lock(record.displayLock);
+  platform::MutexLock lock(record.displayLock);
   record.displayObjects.reset();
   if (window == 0) return false;
   // Disconnect clears connected before it releases the display objects
@@ -22,7 +22,7 @@ bool SetUpDirectDraw(CameraRecord& record, RvxWindow window) {
 }
 
 void ReleaseDirectDraw(CameraRecord& record) {
-  std::lock_guard<std::mutex> lock(record.displayLock);
+  platform::MutexLock lock(record.displayLock);
   record.displayObjects.reset();
 }
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "display/display_objects_fwd.h"
+#include "registry/display_binding.h"
 #include "display/surface.h"
 #include "display/window_system.h"
 #include "quorvel/quorvel.h"

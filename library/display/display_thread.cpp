@@ -5,7 +5,6 @@
 #include "imaging/pixel_format.h"
 #include "platform/clock.h"
 #include "platform/thread.h"
-#include "receiver/exchange_slot.h"
 
 namespace quorvel {
 
@@ -20,11 +19,9 @@ constexpr std::int32_t kMonoDepth = 8;
 // The shown slot changes under displayLock, so a redraw from another thread
 // always finds the slot, its labels and the display buffer of one frame.
 bool ShowNewestFrame(CameraRecord& record) {
-  std::lock_guard<std::mutex> lock(record.displayLock);
-  if (!ExchangeSlot(record, &record.showSlot, SlotExchange::kTake)) {
-    return false;
-  }
-  FrameSlot& slot = *record.showSlot;
+  platform::MutexLock lock(record.displayLock);
+  if (!record.slots.Take()) return false;
+  FrameSlot& slot = *record.slots.showSlot;
   // The slot shown until now goes back to the receiver, which rewrites its
   // objects: nothing may point into it any more.
   record.highlightCount = nullptr;
@@ -60,9 +57,7 @@ bool ShowNewestFrame(CameraRecord& record) {
 namespace {
 
 void CountShownFrame(CameraRecord& record) {
-  std::lock_guard<std::mutex> lock(record.shownFpsLock);
-  CountFrame(record.shownFrameCount, record.shownCountMark,
-             record.shownTickMark, record.shownFps, platform::TickCount());
+  record.shownRate.Count(platform::TickCount());
 }
 
 }  // namespace

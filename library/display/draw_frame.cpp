@@ -39,15 +39,16 @@ void DrawFrameLocked(CameraRecord& record, std::int32_t width,
 }
 
 void DrawFrame(CameraRecord& record, std::int32_t width, std::int32_t height) {
-  std::lock_guard<std::mutex> lock(record.displayLock);
+  platform::MutexLock lock(record.displayLock);
   DrawFrameLocked(record, width, height);
 }
 
 void RedrawShownFrame(CameraRecord& record) {
-  std::lock_guard<std::mutex> lock(record.displayLock);
+  platform::MutexLock lock(record.displayLock);
   if (record.displayWindow.load() == 0) return;
-  DrawFrameLocked(record, CeilDivide(record.showSlot->width, record.stepX),
-                  CeilDivide(record.showSlot->height, record.stepY));
+  const FrameSlot& shown = *record.slots.showSlot;
+  DrawFrameLocked(record, CeilDivide(shown.width, record.stepX),
+                  CeilDivide(shown.height, record.stepY));
 }
 
 }  // namespace quorvel

@@ -17,6 +17,7 @@ std::int32_t ZoomedSize(std::int32_t size, float zoom);
 // scaled by (zoomX, zoomY) at the window's top-left corner. A backing found
 // lost is restored and the frame is not drawn again.
 void PresentFrame(CameraRecord& record, DisplayObjects& objects,
-                  std::int32_t width, std::int32_t height);
+                  std::int32_t width, std::int32_t height)
+    TSA_REQUIRES(record.displayLock);
 
 }  // namespace quorvel

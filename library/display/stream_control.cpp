@@ -1,6 +1,7 @@
 #include "display/stream_control.h"
 
 #include <cstring>
+#include <thread>
 
 #include "command/send_command.h"
 #include "display/direct_draw.h"
@@ -14,18 +15,13 @@ namespace {
 constexpr std::int32_t kStartCommand = 1;
 constexpr std::int32_t kStopCommand = 2;
 constexpr std::int32_t kCompletionCommand = 256;
+// The stop is told to the camera within this time, waiting for another
+// transaction included; the stream counts as stopped either way.
+constexpr std::uint32_t kStopBoundMs = 10000;
 
 void ResetRates(CameraRecord& record) {
-  {
-    std::lock_guard<std::mutex> lock(record.rxFpsLock);
-    record.rxFrameCount = 0;
-    record.rxCountMark = 0;
-    record.rxTickMark = platform::TickCount();
-  }
-  std::lock_guard<std::mutex> lock(record.shownFpsLock);
-  record.shownFrameCount = 0;
-  record.shownCountMark = 0;
-  record.shownTickMark = platform::TickCount();
+  record.rxRate.Reset(platform::TickCount());
+  record.shownRate.Reset(platform::TickCount());
 }
 
 }  // namespace
@@ -33,6 +29,8 @@ void ResetRates(CameraRecord& record) {
 void StartVideoStream(CameraRecord& record, RvxWindow window, bool withCallback,
                       RvxStreamCallback callback, std::int32_t user) {
   if (record.streaming.load() != 0 || !record.hasReceiverThread.load()) return;
+  // A lost camera sends nothing that could be received any more.
+  if (IsLost(record)) return;
   if (window == 0) {
     record.displayWindow.store(0);
     if (!withCallback) return;
@@ -51,32 +49,42 @@ void StartVideoStream(CameraRecord& record, RvxWindow window, bool withCallback,
 }
 
 void StopVideoStream(CameraRecord& record) {
-  (void)SendCommand(&record, kStopCommand, 0, nullptr);
+  const platform::TransferLimits limits =
+      platform::TransferLimits::Within(kStopBoundMs);
+  if (record.commandLock.TryLockFor(kStopBoundMs)) {
+    platform::MutexLock lock(record.commandLock, platform::kAdoptLock);
+    (void)Transact(record, kStopCommand, 0, nullptr, {}, limits);
+  }
   record.streaming.store(0);
 }
 
 bool SetMiscOption(CameraRecord& record, std::int32_t option,
                    std::int32_t value) {
   switch (option) {
-    case 21:
+    case RVX_OPTION_ROUND_TRIP:
       if (!record.hasReceiverThread.load()) return false;
+      // Only the camera's receiver thread reads the completion this would
+      // wait for; asked on that very thread, it could never come.
+      if (record.receiverThreadId.load() == std::this_thread::get_id()) {
+        return false;
+      }
       return Succeeded(SendCommand(&record, kCompletionCommand, 0, nullptr));
-    case 22:
+    case RVX_OPTION_REDRAW:
       // Done also when no window is set: there is then nothing to redraw.
       RedrawShownFrame(record);
       return true;
-    case 23:
+    case RVX_OPTION_SCROLL_X:
       record.scrollX.store(value);
       return true;
-    case 24:
+    case RVX_OPTION_SCROLL_Y:
       record.scrollY.store(value);
       return true;
-    case 25:
-    case 26: {
+    case RVX_OPTION_ZOOM_X:
+    case RVX_OPTION_ZOOM_Y: {
       // The 32 bits are a float's own bits, not a number to convert.
       float zoom;
       std::memcpy(&zoom, &value, sizeof zoom);
-      (option == 25 ? record.zoomX : record.zoomY).store(zoom);
+      (option == RVX_OPTION_ZOOM_X ? record.zoomX : record.zoomY).store(zoom);
       return true;
     }
     default:
@@ -88,16 +96,16 @@ bool GetMiscOption(CameraRecord& record, std::int32_t option,
                    std::int32_t* result) {
   if (result == nullptr) return false;
   switch (option) {
-    case 27:
+    case RVX_OPTION_STEP_X:
       *result = record.stepX;
       return true;
-    case 28:
+    case RVX_OPTION_STEP_Y:
       *result = record.stepY;
       return true;
-    case 29:
+    case RVX_OPTION_DISPLAY_WIDTH:
       *result = record.displayWidth;
       return true;
-    case 30:
+    case RVX_OPTION_DISPLAY_HEIGHT:
       *result = record.displayHeight;
       return true;
     default:
@@ -107,20 +115,14 @@ bool GetMiscOption(CameraRecord& record, std::int32_t option,
 
 bool GetFPS(CameraRecord& record, std::int32_t selector, double* result) {
   if (result == nullptr) return false;
-  const bool stopped = record.streaming.load() == 0;
-  if (selector == 41) {
-    std::lock_guard<std::mutex> lock(record.rxFpsLock);
-    if (stopped) record.rxFps = 0.0f;
-    *result = record.rxFps;
-    return true;
-  }
-  if (selector == 42) {
-    std::lock_guard<std::mutex> lock(record.shownFpsLock);
-    if (stopped) record.shownFps = 0.0f;
-    *result = record.shownFps;
-    return true;
-  }
-  return false;
+  FrameRate* rate = nullptr;
+  if (selector == RVX_FPS_RECEIVED) rate = &record.rxRate;
+  if (selector == RVX_FPS_DISPLAYED) rate = &record.shownRate;
+  if (rate == nullptr) return false;
+  // A lost camera delivers nothing: its rates read as a stopped stream's.
+  const bool stopped = record.streaming.load() == 0 || IsLost(record);
+  *result = rate->Read(platform::TickCount(), stopped);
+  return true;
 }
 
 }  // namespace quorvel

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <mutex>
 
-namespace quorvel::platform {
+#include "platform/clock.h"
 
-inline constexpr std::uint32_t kWaitForever = 0xFFFFFFFFu;
+namespace quorvel::platform {
 
 class Event {
  public:

@@ -1,8 +1,11 @@
-// Blocking TCP sockets over IPv4, owned by a move-only handle.
+// Blocking TCP sockets over IPv4, owned by a move-only handle. Every wait
+// can be bounded, so no peer can hold a caller for ever.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+#include "platform/clock.h"
 
 namespace quorvel::platform {
 
@@ -14,9 +17,17 @@ using NativeSocket = int;
 
 // Outcome of one receive call.
 struct ReceiveResult {
-  enum class Kind { kData, kClosed, kWouldBlock, kError };
+  enum class Kind { kData, kClosed, kWouldBlock, kTimedOut, kError };
   Kind kind;
   std::size_t bytes;  // valid for kData
+};
+
+// Outcome of a whole transfer.
+enum class IoResult {
+  kOk,
+  kClosed,    // the peer closed the connection, or it was shut down
+  kTimedOut,  // nothing moved for the allowed time
+  kFailed,    // any other socket error
 };
 
 class Socket {
@@ -29,9 +40,10 @@ class Socket {
   Socket(const Socket&) = delete;
   Socket& operator=(const Socket&) = delete;
 
-  // A blocking connect to ipv4 (network byte order) at port; invalid on
-  // failure.
-  static Socket ConnectTcp(std::uint32_t ipv4, std::uint16_t port);
+  // A connect to ipv4 (network byte order) at port that gives up after
+  // timeoutMs; invalid on failure. The socket is blocking afterwards.
+  static Socket ConnectTcp(std::uint32_t ipv4, std::uint16_t port,
+                           std::uint32_t timeoutMs = kWaitForever);
   // A listening socket with address reuse, for servers on loopback.
   static Socket ListenTcp(std::uint32_t ipv4, std::uint16_t port);
   // Blocks for the next connection; invalid when the listener was shut
@@ -42,10 +54,18 @@ class Socket {
   NativeSocket native() const { return native_; }
 
   // Sends every byte. Interrupted sends are resumed; a closed peer fails the
-  // call and never raises a signal.
-  [[nodiscard]] bool SendAll(const void* bytes, std::size_t count) const;
-  // One blocking receive of at most count bytes.
-  [[nodiscard]] ReceiveResult ReceiveSome(void* bytes, std::size_t count) const;
+  // call and never raises a signal; idleMs bounds each wait for room to
+  // send, so a peer that stops reading cannot hold the caller.
+  [[nodiscard]] IoResult SendAll(const void* bytes, std::size_t count,
+                                 std::uint32_t idleMs = kWaitForever) const;
+  // One receive of at most count bytes, waiting at most idleMs for the
+  // first of them (kTimedOut when none came).
+  [[nodiscard]] ReceiveResult ReceiveSome(
+      void* bytes, std::size_t count,
+      std::uint32_t idleMs = kWaitForever) const;
+  // Whether input (or the end of the stream) arrives within ms; 0 only
+  // looks.
+  [[nodiscard]] bool WaitReadable(std::uint32_t ms) const;
   // Ends both directions; a blocked reader on another thread returns.
   void ShutdownBoth() const;
   void Close();

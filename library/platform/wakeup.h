@@ -6,7 +6,7 @@
 namespace quorvel::platform {
 
 // A level-triggered wake-up flag that a poll loop can wait on beside a
-// socket. Once signalled it stays signalled.
+// socket. Once signalled it stays signalled until cleared.
 class Wakeup {
  public:
   Wakeup();
@@ -16,6 +16,8 @@ class Wakeup {
 
   bool valid() const;
   void Signal();
+  // Lowers the flag; a Signal after it raises it again.
+  void Clear();
 
   enum class Readiness { kReadable, kWoken, kFailed };
   // Blocks until the socket has input (or end of stream), or the wake-up is

@@ -5,21 +5,22 @@
 #include <new>
 
 #include "command/send_command.h"
-#include "command/transfer.h"
 #include "platform/byte_order.h"
 #include "platform/clock.h"
-#include "receiver/exchange_slot.h"
 #include "receiver/motion_mask.h"
 #include "receiver/read_frame_body.h"
 
 namespace quorvel {
 
-using command::ReceiveOutcome;
+using platform::IoResult;
 using namespace receiver;
 
 namespace {
 
 constexpr std::uint8_t kUnwrittenPixel = 0xCD;
+// No packet but picture and mask data carries more than this; a longer one
+// means the stream can no longer be followed.
+constexpr std::int64_t kLargestOtherBody = 64 * 1024;
 
 std::int32_t ClampToInt32(std::int64_t value) {
   return static_cast<std::int32_t>(
@@ -40,20 +41,33 @@ std::unique_ptr<T[]> TryAllocate(std::size_t count) {
 CFrameSocket::CFrameSocket(CameraRecord& record, const platform::Socket& socket)
     : record_(&record), socket_(socket) {}
 
-bool CFrameSocket::Check(ReceiveOutcome outcome) {
-  if (outcome == ReceiveOutcome::kOk) return true;
-  connectionLost_ = true;
+void CFrameSocket::Lose(std::int32_t reason) { MarkLost(*record_, reason); }
+
+bool CFrameSocket::Check(IoResult result) {
+  if (result == IoResult::kOk) return true;
+  // Closed, broken, or silent for the idle time-out in the middle of a
+  // packet: nothing can be read in step from it any more.
+  Lose(RVX_LOST_DATA_CONNECTION);
   return false;
 }
 
 void CFrameSocket::SkipBody(std::int64_t bytes) {
-  if (bytes > 0) (void)Check(command::DiscardBytes(socket_, bytes));
+  if (bytes > kLargestOtherBody) {
+    Lose(RVX_LOST_DATA_PROTOCOL);
+    return;
+  }
+  if (bytes > 0) {
+    (void)Check(platform::DiscardBytes(socket_, bytes, kDataLimits));
+  }
 }
 
 void CFrameSocket::OnReceive(int error) {
-  if (error != 0 || record_ == nullptr || connectionLost_) return;
+  if (error != 0 || record_ == nullptr || IsLost(*record_)) return;
   std::uint8_t header[kPacketHeaderSize];
-  if (!Check(command::ReceiveAll(socket_, header, kPacketHeaderSize))) return;
+  if (!Check(platform::ReceiveAll(socket_, header, kPacketHeaderSize,
+                                  kDataLimits))) {
+    return;
+  }
   const std::int32_t type = platform::LoadLE32Signed(header);
   const std::int32_t length = platform::LoadLE32Signed(header + 4);
   switch (type) {
@@ -67,7 +81,7 @@ void CFrameSocket::OnReceive(int error) {
       if (!EnsureMaskBuffers()) {
         // No memory for the mask: drop the packet but keep the stream in
         // step.
-        SkipBody(length > 0 ? length : CameraFrameBytes(*record_));
+        SkipData(length);
         break;
       }
       OnFrameData(type, length);
@@ -106,7 +120,10 @@ void CFrameSocket::OnFrameHeader(std::int32_t length) {
     return;
   }
   std::uint8_t body[kFrameHeaderBodySize];
-  if (!Check(command::ReceiveAll(socket_, body, kFrameHeaderBodySize))) return;
+  if (!Check(platform::ReceiveAll(socket_, body, kFrameHeaderBodySize,
+                                  kDataLimits))) {
+    return;
+  }
   frameHeader_.flags = platform::LoadLE32Signed(body);
   frameHeader_.width = platform::LoadLE32Signed(body + 4);
   frameHeader_.lines = platform::LoadLE32Signed(body + 8);
@@ -116,7 +133,7 @@ void CFrameSocket::OnFrameHeader(std::int32_t length) {
   // every later frame until disconnect.
   inFrame_ = 1;
   frameBytes_ = CameraFrameBytes(*record_);
-  FrameSlot& slot = *record_->fillSlot;
+  FrameSlot& slot = *record_->slots.fillSlot;
   if ((frameHeader_.flags & kFrameStartBit) != 0) {
     lineCount_ = frameHeader_.lines;
     writeOffset_ = 0;
@@ -137,8 +154,13 @@ void CFrameSocket::OnFrameHeader(std::int32_t length) {
   const RvxFrameCallback callback = record_->frameCallback.load();
   if (callback != nullptr && (frameHeader_.flags & kFrameCompleteBit) != 0 &&
       streamingAtHeader_ == 1) {
-    callback(record_->name, std::min(lineCount_, record_->height),
-             record_->frameUser.load());
+    // A camera's line count may be anything; the callback is promised one
+    // within the picture.
+    const CallbackGate::Pass pass(record_->callbackGate);
+    if (pass) {
+      callback(record_->name, std::clamp(lineCount_, 0, record_->height),
+               record_->frameUser.load());
+    }
   }
 }
 
@@ -146,16 +168,20 @@ void CFrameSocket::OnFrameData(std::int32_t type, std::int32_t length) {
   if (inFrame_ == 0) {
     // Data outside a frame is not stored; reading it past keeps the stream
     // in step.
-    SkipBody(length > 0 ? length : CameraFrameBytes(*record_));
+    SkipData(length);
+    return;
+  }
+  if (length > std::max(frameBytes_, 0)) {
+    Lose(RVX_LOST_DATA_PROTOCOL);
     return;
   }
   const bool mask = type == kMaskDataPacket;
   std::uint8_t* target =
-      mask ? maskBuffer_.get() : record_->fillSlot->pixels.get();
+      mask ? maskBuffer_.get() : record_->slots.fillSlot->pixels.get();
   const std::int32_t capacity = mask ? maskCapacity_ : frameBytes_;
   if (!mask) CoverPixels(length);
   if (!Check(ReadFrameBody(*record_, socket_, target, capacity, writeOffset_,
-                           length))) {
+                           length, kDataLimits))) {
     return;
   }
   // The offset never leaves the frame, whatever lengths the camera sends.
@@ -180,7 +206,7 @@ void CFrameSocket::CoverPixels(std::int32_t length) {
   if (!pixelFillPending_ || writeOffset_ < 0 || writeOffset_ >= frameBytes_) {
     return;
   }
-  std::uint8_t* pixels = record_->fillSlot->pixels.get();
+  std::uint8_t* pixels = record_->slots.fillSlot->pixels.get();
   if (pixels == nullptr) return;
   if (writeOffset_ > pixelsCovered_) {
     std::memset(pixels + pixelsCovered_, kUnwrittenPixel,
@@ -192,7 +218,7 @@ void CFrameSocket::CoverPixels(std::int32_t length) {
 }
 
 void CFrameSocket::FillUncoveredPixels() {
-  std::uint8_t* pixels = record_->fillSlot->pixels.get();
+  std::uint8_t* pixels = record_->slots.fillSlot->pixels.get();
   if (pixelFillPending_ && pixels != nullptr && pixelsCovered_ < frameBytes_) {
     std::memset(pixels + pixelsCovered_, kUnwrittenPixel,
                 static_cast<std::size_t>(frameBytes_ - pixelsCovered_));
@@ -202,7 +228,7 @@ void CFrameSocket::FillUncoveredPixels() {
 
 void CFrameSocket::CompleteFrame(bool maskFrame) {
   FillUncoveredPixels();
-  FrameSlot& slot = *record_->fillSlot;
+  FrameSlot& slot = *record_->slots.fillSlot;
   // Sizes from the camera are clipped to the record's, and never negative,
   // so every later pass over the slot stays inside its buffers.
   slot.width = std::clamp(frameHeader_.width, 0, record_->width);
@@ -214,8 +240,11 @@ void CFrameSocket::CompleteFrame(bool maskFrame) {
   }
   const RvxStreamCallback stream = record_->streamCallback.load();
   if (stream != nullptr) {
-    stream(record_->name, slot.pixels.get(), slot.width * slot.height,
-           record_->pixelFormat, record_->streamUser.load());
+    const CallbackGate::Pass pass(record_->callbackGate);
+    if (pass) {
+      stream(record_->name, slot.pixels.get(), slot.width * slot.height,
+             record_->pixelFormat, record_->streamUser.load());
+    }
   }
 
   if (!maskFrame) {
@@ -252,10 +281,13 @@ void CFrameSocket::CompleteFrame(bool maskFrame) {
     // is touched after this.
     Publish();
     if (copy != nullptr) {
-      objects(record_->name, count, copy.get(), record_->objectsUser.load());
+      const CallbackGate::Pass pass(record_->callbackGate);
+      if (pass) {
+        objects(record_->name, count, copy.get(), record_->objectsUser.load());
+      }
     }
   }
-  CountReceivedFrame(*record_);
+  record_->rxRate.Count(platform::TickCount());
   inFrame_ = 0;
   platform::SleepMs(1);
 }
@@ -273,14 +305,23 @@ void CFrameSocket::LabelObjects(FrameSlot& slot) {
       record_->minObjectSize.load(std::memory_order_relaxed), objectList_,
       [this](std::uint8_t* mask) {
         const RvxAlarmCallback alarm = record_->alarmCallback.load();
-        if (alarm != nullptr) {
-          alarm(record_->name, mask, record_->alarmUser.load());
-        }
+        if (alarm == nullptr) return;
+        const CallbackGate::Pass pass(record_->callbackGate);
+        if (pass) alarm(record_->name, mask, record_->alarmUser.load());
       });
 }
 
-void CFrameSocket::Publish() {
-  ExchangeSlot(*record_, &record_->fillSlot, SlotExchange::kPublish);
+void CFrameSocket::Publish() { record_->slots.Publish(); }
+
+void CFrameSocket::SkipData(std::int32_t length) {
+  const std::int32_t bytes = length > 0 ? length : CameraFrameBytes(*record_);
+  if (bytes > std::max(CameraFrameBytes(*record_), 0)) {
+    Lose(RVX_LOST_DATA_PROTOCOL);
+    return;
+  }
+  if (bytes > 0) {
+    (void)Check(platform::DiscardBytes(socket_, bytes, kDataLimits));
+  }
 }
 
 }  // namespace quorvel

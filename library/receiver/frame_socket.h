@@ -7,14 +7,18 @@
 #include <memory>
 #include <vector>
 
-#include "command/transfer.h"
 #include "platform/socket.h"
+#include "platform/transfer.h"
 #include "quorvel/quorvel.h"
 #include "receiver/data_wire.h"
 #include "receiver/object_labeller.h"
 #include "registry/camera_record.h"
 
 namespace quorvel {
+
+// Reads on the data channel: a packet that has begun must go on arriving.
+inline const platform::TransferLimits kDataLimits =
+    platform::TransferLimits::Idle(10000);
 
 class CFrameSocket {
  public:
@@ -28,9 +32,6 @@ class CFrameSocket {
   // error does nothing.
   void OnReceive(int error);
 
-  // True once a read found the connection closed or broken; nothing more
-  // will arrive on it.
-  bool connectionLost() const { return connectionLost_; }
   bool inFrame() const { return inFrame_ != 0; }
   std::int32_t writeOffset() const { return writeOffset_; }
 
@@ -44,9 +45,15 @@ class CFrameSocket {
   void LabelObjects(FrameSlot& slot);
   void Publish();
   bool EnsureMaskBuffers();
-  // Reads and drops a body the receiver does not store.
+  // Reads and drops a body the receiver does not store; a body longer than
+  // any packet of its kind may be loses the camera instead.
   void SkipBody(std::int64_t bytes);
-  bool Check(command::ReceiveOutcome outcome);
+  // The same for picture or mask data outside a frame, which may be up to
+  // one frame long.
+  void SkipData(std::int32_t length);
+  // True for a read that worked; a failed one loses the camera.
+  bool Check(platform::IoResult result);
+  void Lose(std::int32_t reason);
 
   std::vector<ObjectReport> objectList_;
   CameraRecord* const record_;
@@ -65,7 +72,6 @@ class CFrameSocket {
   // so a whole frame of data is not preceded by a pass over its buffer.
   std::int32_t pixelsCovered_ = 0;
   bool pixelFillPending_ = false;
-  bool connectionLost_ = false;
 };
 
 }  // namespace quorvel

@@ -7,23 +7,25 @@
 namespace quorvel {
 
 std::int32_t CameraFrameBytes(CameraRecord& record) {
-  std::lock_guard<std::mutex> lock(record.formatLock);
+  platform::MutexLock lock(record.formatLock);
   return FrameByteSize(record.width, record.height, record.pixelFormat);
 }
 
-command::ReceiveOutcome ReadFrameBody(
-    CameraRecord& record, const platform::Socket& socket, std::uint8_t* buffer,
-    std::int32_t capacity, std::int32_t offset, std::int32_t length) {
+platform::IoResult ReadFrameBody(CameraRecord& record,
+                                 const platform::Socket& socket,
+                                 std::uint8_t* buffer, std::int32_t capacity,
+                                 std::int32_t offset, std::int32_t length,
+                                 const platform::TransferLimits& limits) {
   const std::int32_t bytes = length > 0 ? length : CameraFrameBytes(record);
-  if (bytes <= 0) return command::ReceiveOutcome::kFailed;
+  if (bytes <= 0) return platform::IoResult::kFailed;
   std::int32_t stored = 0;
   if (buffer != nullptr && offset >= 0 && offset < capacity) {
     stored = std::min(bytes, capacity - offset);
   }
-  const command::ReceiveOutcome got =
-      command::ReceiveAll(socket, buffer + (stored > 0 ? offset : 0), stored);
-  if (got != command::ReceiveOutcome::kOk) return got;
-  return command::DiscardBytes(socket, std::int64_t{bytes} - stored);
+  const platform::IoResult got = platform::ReceiveAll(
+      socket, buffer + (stored > 0 ? offset : 0), stored, limits);
+  if (got != platform::IoResult::kOk) return got;
+  return platform::DiscardBytes(socket, std::int64_t{bytes} - stored, limits);
 }
 
 }  // namespace quorvel

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "command/transfer.h"
+#include "platform/transfer.h"
 #include "registry/camera_record.h"
 
 namespace quorvel {
@@ -14,9 +14,10 @@ namespace quorvel {
 // packet longer than its frame never writes outside the buffer and the
 // stream stays in step. Fails when the read fails or the frame size is 0 or
 // less.
-[[nodiscard]] command::ReceiveOutcome ReadFrameBody(
+[[nodiscard]] platform::IoResult ReadFrameBody(
     CameraRecord& record, const platform::Socket& socket, std::uint8_t* buffer,
-    std::int32_t capacity, std::int32_t offset, std::int32_t length);
+    std::int32_t capacity, std::int32_t offset, std::int32_t length,
+    const platform::TransferLimits& limits);
 
 // The camera's frame size in bytes, with width, height and pixel format
 // read together.

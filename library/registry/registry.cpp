@@ -1,6 +1,6 @@
 #include "registry/registry.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
 
 namespace quorvel {
@@ -9,9 +9,102 @@ CameraRef Registry::RecordOf(const std::shared_ptr<CameraNode>& node) {
   return CameraRef(node, &node->record);
 }
 
+Registry::Admission Registry::Admit(std::uint32_t ipv4) {
+  platform::MutexLock lock(mutex_);
+  Admission admission;
+  for (const auto& pending : pending_) {
+    if (pending->ipv4 == ipv4) {
+      admission.kind = Admission::Kind::kWaiting;
+      admission.pending = pending;
+      return admission;
+    }
+  }
+  for (auto it = nodes_.begin(); it != nodes_.end(); ++it) {
+    if ((*it)->record.ipAddress != ipv4) continue;
+    if (!IsLost((*it)->record)) {
+      admission.kind = Admission::Kind::kConnected;
+      admission.handle = (*it)->record.name;
+      return admission;
+    }
+    // A lost camera is replaced: it leaves the list now, so nothing finds
+    // it while the new connect runs.
+    admission.lost = RecordOf(*it);
+    nodes_.erase(it);
+    break;
+  }
+  admission.pending = std::make_shared<PendingConnect>(ipv4);
+  pending_.push_back(admission.pending);
+  return admission;
+}
+
+const char* Registry::AwaitResult(
+    const std::shared_ptr<PendingConnect>& pending) {
+  platform::MutexLock lock(mutex_);
+  // Every step of the other connect is bounded, so this wait is too.
+  finished_.wait(mutex_, [&]() TSA_NO_ANALYSIS { return pending->finished_; });
+  return pending->result_;
+}
+
+bool Registry::Adopt(PendingConnect& pending,
+                     platform::Socket CameraRecord::*field,
+                     platform::Socket socket) {
+  platform::MutexLock lock(mutex_);
+  if (pending.cancelled_) return false;
+  pending.record().*field = std::move(socket);
+  return true;
+}
+
+bool Registry::Cancelled(const PendingConnect& pending) const {
+  platform::MutexLock lock(mutex_);
+  return pending.cancelled_;
+}
+
+bool Registry::NameInUse(const char* name) const {
+  return std::any_of(nodes_.begin(), nodes_.end(), [&](const auto& node) {
+    return std::strcmp(node->record.name, name) == 0;
+  });
+}
+
+void Registry::Finish(PendingConnect& pending, const char* result) {
+  pending.finished_ = true;
+  pending.result_ = result;
+  pending_.remove_if([&](const auto& entry) { return entry.get() == &pending; });
+  finished_.notify_all();
+}
+
+const char* Registry::Publish(PendingConnect& pending) {
+  platform::MutexLock lock(mutex_);
+  if (pending.cancelled_) return nullptr;
+  CameraRecord& record = pending.record();
+  // After a gap the plain count + 1 may belong to a connected camera; the
+  // next free number keeps every name distinct.
+  auto number = static_cast<std::int64_t>(nodes_.size()) + 1;
+  while (NameInUse(names_.Name(number))) ++number;
+  record.name = names_.Name(number);
+  nodes_.push_back(pending.node);
+  Finish(pending, record.name);
+  return record.name;
+}
+
+void Registry::Abandon(PendingConnect& pending) {
+  platform::MutexLock lock(mutex_);
+  if (!pending.finished_) Finish(pending, nullptr);
+}
+
+void Registry::CancelConnects() {
+  platform::MutexLock lock(mutex_);
+  for (const auto& pending : pending_) {
+    pending->cancelled_ = true;
+    // The sockets are only ever replaced under this lock, so reading them
+    // here races nothing.
+    pending->record().commandSocket.ShutdownBoth();
+    pending->record().dataSocket.ShutdownBoth();
+  }
+}
+
 CameraRef Registry::Find(const char* handle) const {
   if (handle == nullptr) return nullptr;
-  std::lock_guard<std::mutex> lock(mutex_);
+  platform::MutexLock lock(mutex_);
   for (const auto& node : nodes_) {
     if (std::strcmp(node->record.name, handle) == 0) return RecordOf(node);
   }
@@ -21,7 +114,7 @@ CameraRef Registry::Find(const char* handle) const {
 std::vector<CameraRef> Registry::FindAll(const char* handle) const {
   std::vector<CameraRef> found;
   if (handle == nullptr) return found;
-  std::lock_guard<std::mutex> lock(mutex_);
+  platform::MutexLock lock(mutex_);
   for (const auto& node : nodes_) {
     if (std::strcmp(node->record.name, handle) == 0) {
       found.push_back(RecordOf(node));
@@ -30,36 +123,8 @@ std::vector<CameraRef> Registry::FindAll(const char* handle) const {
   return found;
 }
 
-CameraRef Registry::FindByAddress(std::uint32_t ipv4) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  for (const auto& node : nodes_) {
-    if (node->record.ipAddress == ipv4) return RecordOf(node);
-  }
-  return nullptr;
-}
-
-bool Registry::NameInUse(const char* name) const {
-  for (const auto& node : nodes_) {
-    if (std::strcmp(node->record.name, name) == 0) return true;
-  }
-  return false;
-}
-
-CameraRef Registry::Link(std::shared_ptr<CameraNode> node) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  char* name = node->record.name;
-  // After a gap the plain count + 1 may belong to a connected camera; the
-  // next free number keeps every name distinct.
-  for (auto number = static_cast<long long>(nodes_.size()) + 1;; ++number) {
-    std::snprintf(name, kDeviceNameSize, "RVXOSTRL1[%lld]", number);
-    if (!NameInUse(name)) break;
-  }
-  nodes_.push_back(std::move(node));
-  return RecordOf(nodes_.back());
-}
-
 bool Registry::Unlink(const CameraRecord* record) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  platform::MutexLock lock(mutex_);
   for (auto it = nodes_.begin(); it != nodes_.end(); ++it) {
     if (&(*it)->record == record) {
       nodes_.erase(it);
@@ -70,35 +135,30 @@ bool Registry::Unlink(const CameraRecord* record) {
 }
 
 std::vector<CameraRef> Registry::Snapshot() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  platform::MutexLock lock(mutex_);
   std::vector<CameraRef> all;
   all.reserve(nodes_.size());
   for (const auto& node : nodes_) all.push_back(RecordOf(node));
   return all;
 }
 
-std::vector<CameraRef> Registry::TakeAll() {
-  std::list<std::shared_ptr<CameraNode>> taken;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    taken.swap(nodes_);
-  }
-  std::vector<CameraRef> all;
-  for (const auto& node : taken) all.push_back(RecordOf(node));
-  return all;
-}
-
 std::int32_t Registry::count() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  platform::MutexLock lock(mutex_);
   return static_cast<std::int32_t>(nodes_.size());
 }
 
 bool Registry::IsReceiverThread(std::thread::id thread) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  for (const auto& node : nodes_) {
-    if (node->record.receiverThreadId.load() == thread) return true;
-  }
-  return false;
+  platform::MutexLock lock(mutex_);
+  const auto runs = [&](const CameraRecord& record) {
+    return record.receiverThreadId.load() == thread;
+  };
+  // Records still being connected have receivers too, though no callback
+  // of theirs can be set before they are published.
+  return std::any_of(nodes_.begin(), nodes_.end(),
+                     [&](const auto& node) { return runs(node->record); }) ||
+         std::any_of(pending_.begin(), pending_.end(), [&](const auto& entry) {
+           return runs(entry->record());
+         });
 }
 
 }  // namespace quorvel

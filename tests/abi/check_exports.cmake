@@ -1,4 +1,4 @@
-# Checks that the shared library exports exactly the 25 functions of the
+# Checks that the shared library exports exactly the 26 functions of the
 # public interface and carries its SONAME.
 # Usage: cmake -DLIBRARY=<path> -P check_exports.cmake
 set(expected
@@ -11,7 +11,7 @@ set(expected
   rvx_RawImageToRawFileA rvx_RawImageToRawFileW rvx_SetCallbackAlarmSignal
   rvx_SetCallbackDetectObjectsReport rvx_SetCallbackReceivedOneFrame
   rvx_SetMiscOption rvx_SetSmartMotion rvx_StartVideoStream2
-  rvx_StartVideoStream rvx_StopVideoStream)
+  rvx_StartVideoStream rvx_StopVideoStream rvx_SetCallbackCameraLost)
 list(SORT expected)
 
 execute_process(COMMAND nm -D --defined-only --format=posix ${LIBRARY}
@@ -35,4 +35,4 @@ execute_process(COMMAND objdump -p ${LIBRARY} OUTPUT_VARIABLE headers)
 if(NOT headers MATCHES "SONAME +libquorvel\\.so\\.1\n")
   message(FATAL_ERROR "SONAME is not libquorvel.so.1")
 endif()
-message(STATUS "25 exports, SONAME libquorvel.so.1")
+message(STATUS "26 exports, SONAME libquorvel.so.1")

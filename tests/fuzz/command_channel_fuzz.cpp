@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "command/send_command.h"
-#include "command/transfer.h"
+#include "platform/transfer.h"
 #include "fuzz_options.h"
 #include "fuzz_support.h"
 #include "platform/byte_order.h"
@@ -29,7 +29,8 @@ struct Replies {
   std::int32_t values[12];
 };
 
-Replies Snapshot(const CameraRecord& r) {
+Replies Snapshot(CameraRecord& r) {
+  platform::MutexLock lock(r.commandLock);
   return {{r.reply34, r.reply36lo, r.reply36hi, r.internalSps, r.reply81,
            r.reply97, r.reply113, r.reply68, r.reply65538, r.reply65554,
            r.reply65569, r.reply65586}};
@@ -89,7 +90,7 @@ void ReadRequests(const platform::Socket& camera, CameraRecord* record,
                   std::vector<std::uint8_t>* log) {
   for (;;) {
     std::uint8_t header[8];
-    if (command::ReceiveAll(camera, header, 8) != command::ReceiveOutcome::kOk)
+    if (platform::ReceiveAll(camera, header, 8, {}) != platform::IoResult::kOk)
       return;
     log->insert(log->end(), header, header + 8);
     const std::int32_t code = platform::LoadLE32Signed(header);
@@ -98,8 +99,8 @@ void ReadRequests(const platform::Socket& camera, CameraRecord* record,
     if (length <= 0) continue;
     const std::size_t at = log->size();
     log->resize(at + static_cast<std::size_t>(length));
-    if (command::ReceiveAll(camera, log->data() + at, length) !=
-        command::ReceiveOutcome::kOk) {
+    if (platform::ReceiveAll(camera, log->data() + at, length, {}) !=
+        platform::IoResult::kOk) {
       log->resize(at);
       return;
     }
@@ -183,7 +184,8 @@ void RunTransaction(CameraRecord& record, const TransactionOptions& options,
     if (!mayChange) FUZZ_CHECK(before.values[i] == after.values[i]);
   }
 
-  if (refused || unsendable) return;
+  // A channel that broke before sends nothing more.
+  if (refused || unsendable || status == CommandStatus::kChannelDown) return;
   // The request: header, then the payload; 256 never carries one.
   const std::int32_t sentLength = code == 256 ? 0 : length;
   Put32(expected, static_cast<std::uint32_t>(code));

@@ -91,9 +91,10 @@ void OnAlarm(const char* handle, std::uint8_t* mask, std::int32_t user) {
 // The published slot (the ready slot: no display thread takes it) must hold
 // exactly the objects reported, and its mask and label map must agree with
 // them.
-void CheckPublishedObjects(const CameraRecord& record, std::int32_t count,
+void CheckPublishedObjects(CameraRecord& record, std::int32_t count,
                            const ObjectReport* objects) {
-  const FrameSlot& slot = *record.readySlot;
+  platform::MutexLock lock(record.slots.slotLock);
+  const FrameSlot& slot = *record.slots.readySlot;
   FUZZ_CHECK(slot.objectCount == count && slot.objects != nullptr);
   FUZZ_CHECK(
       std::memcmp(slot.objects.get(), objects,
@@ -123,7 +124,7 @@ void CheckPublishedObjects(const CameraRecord& record, std::int32_t count,
 void OnObjects(const char* handle, std::int32_t count, ObjectReport* objects,
                std::int32_t user) {
   Run& run = *current;
-  const CameraRecord& record = *run.record;
+  CameraRecord& record = *run.record;
   FUZZ_CHECK(handle == record.name && user == kObjectsUser);
   FUZZ_CHECK(record.detectObjects.load() != 0);
   FUZZ_CHECK(count > 0 && objects != nullptr);
@@ -155,22 +156,24 @@ bool AllocateSlots(CameraRecord& record) {
   const std::int32_t frameBytes =
       FrameByteSize(record.width, record.height, record.pixelFormat);
   if (frameBytes <= 0) return false;
-  for (FrameSlot* slot : {&record.slotA, &record.slotB, &record.slotC}) {
+  FrameSlots& slots = record.slots;
+  for (FrameSlot* slot : {&slots.slotA, &slots.slotB, &slots.slotC}) {
     slot->pixels =
         std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(frameBytes));
   }
   return true;
 }
 
-void CheckSlots(const CameraRecord& record) {
-  const FrameSlot* slots[] = {record.fillSlot, record.readySlot,
-                              record.showSlot};
+void CheckSlots(CameraRecord& record) {
+  FrameSlots& all = record.slots;
+  platform::MutexLock lock(all.slotLock);
+  const FrameSlot* slots[] = {all.fillSlot, all.readySlot, all.showSlot};
   // Publishing exchanges pointers; the three slots stay three.
   FUZZ_CHECK(slots[0] != slots[1] && slots[1] != slots[2] &&
              slots[0] != slots[2]);
   for (const FrameSlot* slot : slots) {
-    FUZZ_CHECK(slot == &record.slotA || slot == &record.slotB ||
-               slot == &record.slotC);
+    FUZZ_CHECK(slot == &all.slotA || slot == &all.slotB ||
+               slot == &all.slotC);
     FUZZ_CHECK(slot->pixels != nullptr);
     FUZZ_CHECK(slot->width >= 0 && slot->width <= record.width);
     FUZZ_CHECK(slot->height >= 0 && slot->height <= record.height);
@@ -192,7 +195,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   // The connection outlives the record, which owns the library's end.
   LocalConnection connection;
   auto record = std::make_unique<CameraRecord>();
-  std::memcpy(record->name, kHandle, sizeof kHandle);
+  record->name = kHandle;
   record->width = options.width;
   record->height = options.height;
   record->pixelFormat = (options.flags & DataChannelOptions::kBayer) != 0
@@ -233,7 +236,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
       FrameByteSize(record->width, record->height, record->pixelFormat);
   {
     CFrameSocket socket(*record, record->dataSocket);
-    while (!socket.connectionLost()) {
+    while (!IsLost(*record)) {
       socket.OnReceive(0);
       FUZZ_CHECK(socket.writeOffset() >= 0 &&
                  socket.writeOffset() <= frameBytes);
@@ -247,11 +250,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   CheckSlots(*record);
   if (callbacks) {
     // Every completed frame is counted once and reported once.
-    FUZZ_CHECK(record->rxFrameCount == run.streamCalls);
+    FUZZ_CHECK(record->rxRate.frames() == run.streamCalls);
   }
   if (!streaming) {
     // Frames begun while not streaming are dropped, never published.
-    FUZZ_CHECK(run.frameCalls == 0 && record->rxFrameCount == 0);
+    FUZZ_CHECK(run.frameCalls == 0 && record->rxRate.frames() == 0);
   }
   if (!detect) FUZZ_CHECK(run.alarmCalls == 0 && run.objectsCalls == 0);
   if (!awaited) FUZZ_CHECK(!record->commandDoneEvent.Wait(0));

@@ -9,7 +9,7 @@
 
 #include "camera_server.h"
 #include "command/send_command.h"
-#include "command/transfer.h"
+#include "command/wait_ack.h"
 #include "command/wire.h"
 #include "platform/clock.h"
 #include "support/loopback.h"
@@ -29,15 +29,18 @@ class CommandChannelTest : public ::testing::Test {
     ASSERT_TRUE(platform::ParseIPv4(server_->address().c_str(), &ipv4_));
     record_.commandSocket = platform::Socket::ConnectTcp(ipv4_, 3002);
     ASSERT_TRUE(record_.commandSocket.valid());
-    ASSERT_TRUE(
-        command::WaitAck(record_.commandSocket, command::kGreetingCode));
+    ASSERT_TRUE(Greeted(record_.commandSocket));
+  }
+
+  static bool Greeted(const platform::Socket& socket) {
+    return Succeeded(
+        command::WaitAck(socket, command::kGreetingCode, CommandLimits()));
   }
 
   void Reconnect() {
     record_.commandSocket.ShutdownBoth();
     record_.commandSocket = platform::Socket::ConnectTcp(ipv4_, 3002);
-    ASSERT_TRUE(
-        command::WaitAck(record_.commandSocket, command::kGreetingCode));
+    ASSERT_TRUE(Greeted(record_.commandSocket));
   }
 
   // Waits until the camera has taken everything the library sent.
@@ -54,8 +57,8 @@ class CommandChannelTest : public ::testing::Test {
     ASSERT_TRUE(server_->WaitForDataConnection(2000));
     reader_ = std::thread([this] {
       command::WirePair packet{};
-      while (command::ReceiveAll(data_, packet.data(), 8) ==
-             command::ReceiveOutcome::kOk) {
+      while (platform::ReceiveAll(data_, packet.data(), 8, {}) ==
+             platform::IoResult::kOk) {
         if (command::PairFirst(packet) == 256) SignalCommandDone(&record_);
       }
     });
@@ -326,9 +329,9 @@ TEST_F(CommandChannelTest, GreetingIsCheckedWithTheAcknowledgementRoutine) {
   server_->model().SetWrongGreetings(1);
   platform::Socket second = platform::Socket::ConnectTcp(ipv4_, 3002);
   ASSERT_TRUE(second.valid());
-  EXPECT_FALSE(command::WaitAck(second, command::kGreetingCode));
+  EXPECT_FALSE(Greeted(second));
   platform::Socket third = platform::Socket::ConnectTcp(ipv4_, 3002);
-  EXPECT_TRUE(command::WaitAck(third, command::kGreetingCode));
+  EXPECT_TRUE(Greeted(third));
 }
 
 }  // namespace

@@ -34,12 +34,12 @@ TEST_F(ConnectTest, DisplayConnectionSetsUpTheCamera) {
   EXPECT_NE(record->rgbaBuffer, nullptr);
   EXPECT_NE(record->displayBuffer, nullptr);
   for (const FrameSlot* slot :
-       {&record->slotA, &record->slotB, &record->slotC}) {
+       {&record->slots.slotA, &record->slots.slotB, &record->slots.slotC}) {
     EXPECT_NE(slot->pixels, nullptr);
   }
-  EXPECT_EQ(record->fillSlot, &record->slotA);
-  EXPECT_EQ(record->readySlot, &record->slotB);
-  EXPECT_EQ(record->showSlot, &record->slotC);
+  EXPECT_EQ(record->slots.fillSlot, &record->slots.slotA);
+  EXPECT_EQ(record->slots.readySlot, &record->slots.slotB);
+  EXPECT_EQ(record->slots.showSlot, &record->slots.slotC);
   EXPECT_EQ(record->internalSps, 200) << "the reply to 66 is kept";
 
   // 129, 66, then 48 with the size in 16-bit words and two ones.
@@ -121,7 +121,7 @@ TEST_F(ConnectTest, FlashConnectionHasOnlyTheCommandChannel) {
   EXPECT_FALSE(record->dataSocket.valid());
   EXPECT_EQ(record->receiverThread, nullptr);
   EXPECT_EQ(record->displayThread, nullptr);
-  EXPECT_EQ(record->slotA.pixels, nullptr);
+  EXPECT_EQ(record->slots.slotA.pixels, nullptr);
   EXPECT_EQ(record->connected.load(), 1);
   EXPECT_EQ(first.dataConnections(), 0);
   EXPECT_TRUE(first.model().commands().empty());
@@ -232,7 +232,7 @@ TEST_F(ConnectTest, DisconnectStopsTheStreamFirst) {
   EXPECT_EQ(camera.model().codes().back(), 2);
   EXPECT_EQ(held->connected.load(), 0);
   EXPECT_EQ(held->receiverThread, nullptr);
-  EXPECT_EQ(held->slotA.pixels, nullptr);
+  EXPECT_EQ(held->slots.slotA.pixels, nullptr);
   EXPECT_EQ(TheApp().registry().count(), 0);
 
   // Not streaming: nothing is sent, and the camera can be connected again.

@@ -89,10 +89,7 @@ class DisplayTest : public CameraTest {
     PushFrame(130, camsim::EncodeRuns(mask), width, lines);
   }
 
-  std::int32_t ShownFrames() {
-    std::lock_guard<std::mutex> lock(record_->shownFpsLock);
-    return record_->shownFrameCount;
-  }
+  std::int32_t ShownFrames() { return record_->shownRate.frames(); }
   bool WaitShown(std::int32_t count) {
     return WaitUntil([&] { return ShownFrames() >= count; });
   }
@@ -102,8 +99,8 @@ class DisplayTest : public CameraTest {
   // The display thread has taken the newest frame.
   bool WaitTaken() {
     return WaitUntil([&] {
-      std::lock_guard<std::mutex> lock(record_->slotLock);
-      return record_->frameReady == 0;
+      platform::MutexLock lock(record_->slots.slotLock);
+      return record_->slots.frameReady == 0;
     });
   }
   static std::uint64_t Presented(RvxWindow window) {

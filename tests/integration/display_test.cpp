@@ -9,7 +9,7 @@
 #include "display/direct_draw.h"
 #include "display/display_objects.h"
 #include "display_support.h"
-#include "receiver/exchange_slot.h"
+#include "registry/frame_rate.h"
 
 namespace quorvel::test {
 namespace {
@@ -190,8 +190,8 @@ TEST_F(DisplayTest, HighlightMarksAllObjectsOneObjectOrNone) {
   PushMask(mask, 640, 480);
   ASSERT_TRUE(WaitShown(1));
   {
-    std::lock_guard<std::mutex> lock(record_->displayLock);
-    ASSERT_EQ(record_->showSlot->objectCount, 3);
+    platform::MutexLock lock(record_->displayLock);
+    ASSERT_EQ(record_->slots.showSlot->objectCount, 3);
   }
   auto within = [](const Box& b, std::int32_t x, std::int32_t y) {
     return x >= b.left && x <= b.right && y >= b.top && y <= b.bottom;
@@ -324,23 +324,24 @@ TEST_F(DisplayTest, DisplayRateIsRefreshedOnlyAfterMoreThan800Ms) {
   const RvxWindow window = display::CreateMemoryWindow(640, 480, 24);
   rvx_StartVideoStream(handle_, window);
   std::uint32_t before = 0;
+  FrameRate& rate = record_->shownRate;
   {
-    std::lock_guard<std::mutex> lock(record_->shownFpsLock);
+    platform::MutexLock lock(rate.lock);
     before = platform::TickCount();
-    record_->shownTickMark = before - 5000;
+    rate.tickMark = before - 5000;
   }
   PushPicture(Pattern(640, 480, 1), 640, 480);
   ASSERT_TRUE(WaitShown(1));
   const std::uint32_t after = platform::TickCount();
   std::uint32_t refreshedAt = 0;
   {
-    std::lock_guard<std::mutex> lock(record_->shownFpsLock);
-    EXPECT_EQ(record_->shownCountMark, 1);
-    refreshedAt = record_->shownTickMark;
+    platform::MutexLock lock(rate.lock);
+    EXPECT_EQ(rate.countMark, 1);
+    refreshedAt = rate.tickMark;
     EXPECT_GE(refreshedAt, before);
     EXPECT_LE(refreshedAt, after);
     EXPECT_FLOAT_EQ(
-        record_->shownFps,
+        rate.fps,
         static_cast<float>(1.0 / (refreshedAt - (before - 5000)) * 1000.0));
   }
   double reported = 0;
@@ -349,10 +350,10 @@ TEST_F(DisplayTest, DisplayRateIsRefreshedOnlyAfterMoreThan800Ms) {
   // The next frame comes well within 800 ms: counted, rate kept.
   PushPicture(Pattern(640, 480, 2), 640, 480);
   ASSERT_TRUE(WaitShown(2));
-  std::lock_guard<std::mutex> lock(record_->shownFpsLock);
+  platform::MutexLock lock(rate.lock);
   if (platform::TickCount() - refreshedAt <= 800) {
-    EXPECT_EQ(record_->shownCountMark, 1);
-    EXPECT_EQ(record_->shownTickMark, refreshedAt);
+    EXPECT_EQ(rate.countMark, 1);
+    EXPECT_EQ(rate.tickMark, refreshedAt);
   }
 }
 
@@ -390,7 +391,7 @@ TEST_F(DisplayTest, StartingAgainWithTheSameWindowKeepsItsBinding) {
   rvx_StartVideoStream(handle_, window);
   DisplayObjects* objects = nullptr;
   {
-    std::lock_guard<std::mutex> lock(record_->displayLock);
+    platform::MutexLock lock(record_->displayLock);
     objects = record_->displayObjects.get();
   }
   ASSERT_NE(objects, nullptr);
@@ -398,7 +399,7 @@ TEST_F(DisplayTest, StartingAgainWithTheSameWindowKeepsItsBinding) {
   rvx_StartVideoStream(handle_, window);
   EXPECT_EQ(display::ReadMemoryWindow(window)->binds, 1);
   {
-    std::lock_guard<std::mutex> lock(record_->displayLock);
+    platform::MutexLock lock(record_->displayLock);
     EXPECT_EQ(record_->displayObjects.get(), objects);
   }
   PushPicture(Pattern(640, 480, 4), 640, 480);
@@ -419,7 +420,7 @@ TEST_F(DisplayTest, FailedSetUpKeepsTheWindowAndLeavesNoObjects) {
   EXPECT_EQ(record_->streaming.load(), 1) << "the stream starts anyway";
   EXPECT_EQ(record_->displayWindow.load(), window);
   {
-    std::lock_guard<std::mutex> lock(record_->displayLock);
+    platform::MutexLock lock(record_->displayLock);
     EXPECT_EQ(record_->displayObjects, nullptr);
   }
   // Frames are taken and counted, but not drawn.
@@ -435,7 +436,7 @@ TEST_F(DisplayTest, FailedSetUpKeepsTheWindowAndLeavesNoObjects) {
   EXPECT_EQ(display::ReadMemoryWindow(window)->binds, 2);
   // A null window binds nothing and releases what was bound.
   EXPECT_FALSE(SetUpDirectDraw(*record_, 0));
-  std::lock_guard<std::mutex> lock(record_->displayLock);
+  platform::MutexLock lock(record_->displayLock);
   EXPECT_EQ(record_->displayObjects, nullptr);
   EXPECT_EQ(record_->displayWindow.load(), window);
 }
@@ -502,7 +503,7 @@ TEST_F(DisplayTest, SetUpRedrawAndDisconnectRaceNothing) {
   stop.store(true);
   redraw.join();
   EXPECT_EQ(record_->displayThread, nullptr);
-  std::lock_guard<std::mutex> lock(record_->displayLock);
+  platform::MutexLock lock(record_->displayLock);
   EXPECT_EQ(record_->displayObjects, nullptr);
 }
 

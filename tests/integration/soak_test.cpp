@@ -79,8 +79,7 @@ TEST(SoakTest, ConnectStreamDisconnectCyclesLeaveNothingBehind) {
     rvx_StartVideoStream2(handle, 0, OnStream, 4);
     platform::SleepMs(100);
     if (const CameraRef record = TheApp().registry().Find(handle)) {
-      std::lock_guard<std::mutex> lock(record->rxFpsLock);
-      delivered += record->rxFrameCount > 0;
+      delivered += record->rxRate.frames() > 0;
     }
     if (cycle % 2 == 0 && cycle % 5 != 0) {
       rvx_DisconnectCamera(handle);

@@ -49,15 +49,14 @@ TEST_F(StreamControlTest, StartWhileStreamingChangesNothing) {
   const CameraRef record = Record(handle);
   rvx_StartVideoStream2(handle, 0, IgnoreFrame, 9);
   {
-    std::lock_guard<std::mutex> lock(record->rxFpsLock);
-    record->rxFrameCount = 17;
+    platform::MutexLock lock(record->rxRate.lock);
+    record->rxRate.frameCount = 17;
   }
   rvx_StartVideoStream2(handle, 0, nullptr, 1);
   rvx_StartVideoStream(handle, 12345);
   EXPECT_EQ(Codes(), std::vector<std::int32_t>{1});
   EXPECT_EQ(record->streamCallback.load(), &IgnoreFrame);
-  std::lock_guard<std::mutex> lock(record->rxFpsLock);
-  EXPECT_EQ(record->rxFrameCount, 17);
+  EXPECT_EQ(record->rxRate.frames(), 17);
 }
 
 TEST_F(StreamControlTest, StopAlwaysSendsTheStopCommand) {
@@ -86,15 +85,15 @@ TEST_F(StreamControlTest, RatesReadZeroWhileStoppedAndRefuseUnknownSelectors) {
   const char* handle = Connect(5);
   const CameraRef record = Record(handle);
   {
-    std::lock_guard<std::mutex> lock(record->rxFpsLock);
-    record->rxFps = 25.0f;
+    platform::MutexLock lock(record->rxRate.lock);
+    record->rxRate.fps = 25.0f;
   }
   double fps = -1;
   ASSERT_EQ(rvx_GetFPS(handle, 41, &fps), 1);
   EXPECT_EQ(fps, 0.0);
   {
-    std::lock_guard<std::mutex> lock(record->rxFpsLock);
-    EXPECT_EQ(record->rxFps, 0.0f) << "the stored rate is reset too";
+    platform::MutexLock lock(record->rxRate.lock);
+    EXPECT_EQ(record->rxRate.fps, 0.0f) << "the stored rate is reset too";
   }
   ASSERT_EQ(rvx_GetFPS(handle, 42, &fps), 1);
   EXPECT_EQ(fps, 0.0);

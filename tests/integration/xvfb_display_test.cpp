@@ -66,8 +66,7 @@ class XvfbTest : public CameraTest {
   }
 
   static std::int32_t Shown(const Feed& feed) {
-    std::lock_guard<std::mutex> lock(feed.record->shownFpsLock);
-    return feed.record->shownFrameCount;
+    return feed.record->shownRate.frames();
   }
 
   // Pushes the same frame to every feed and waits until each has shown it.

@@ -88,8 +88,7 @@ class CameraTest : public ::testing::Test {
   }
 
   static std::int32_t ReceivedFrames(CameraRecord& record) {
-    std::lock_guard<std::mutex> lock(record.rxFpsLock);
-    return record.rxFrameCount;
+    return record.rxRate.frames();
   }
 
   void TearDown() override {

@@ -15,12 +15,21 @@ void RVX_CALL OnObjects(const char*, int32_t, ObjectReport*, int32_t) {}
 
 class RegistryTest : public ::testing::Test {
  protected:
-  void TearDown() override { (void)registry_.TakeAll(); }
+  void TearDown() override { UnlinkAll(); }
 
+  void UnlinkAll() {
+    for (const CameraRef& record : registry_.Snapshot()) {
+      (void)registry_.Unlink(record.get());
+    }
+  }
+
+  // A record published the way a connect publishes its camera.
   CameraRef Add(std::uint32_t ipv4 = 0) {
-    auto node = std::make_shared<CameraNode>();
-    node->record.ipAddress = ipv4;
-    return registry_.Link(std::move(node));
+    const Registry::Admission admission = registry_.Admit(ipv4);
+    EXPECT_EQ(admission.kind, Registry::Admission::Kind::kProceed);
+    admission.pending->record().ipAddress = ipv4;
+    const char* name = registry_.Publish(*admission.pending);
+    return registry_.Find(name);
   }
 
   Registry& registry_ = TheApp().registry();
@@ -59,7 +68,7 @@ TEST_F(RegistryTest, NamesCountUpAndStayDistinctAfterGaps) {
   ASSERT_TRUE(registry_.Unlink(first.get()));
   EXPECT_STREQ(Add(5)->name, "RVXOSTRL1[4]");
   EXPECT_FALSE(registry_.Unlink(first.get()));
-  (void)registry_.TakeAll();
+  UnlinkAll();
   EXPECT_STREQ(Add(6)->name, "RVXOSTRL1[1]");
 }
 
@@ -73,8 +82,8 @@ TEST_F(RegistryTest, LookupComparesTheWholeTextExactly) {
   EXPECT_EQ(registry_.Find("RVXOSTRL1[2] "), nullptr);
   EXPECT_EQ(registry_.Find("RVXOSTRL1[2"), nullptr);
   EXPECT_EQ(registry_.Find(""), nullptr);
-  EXPECT_EQ(registry_.FindByAddress(11), second);
-  EXPECT_EQ(registry_.FindByAddress(12), nullptr);
+  // An address already linked admits no second connect.
+  EXPECT_EQ(registry_.Admit(11).handle, second->name);
 }
 
 TEST_F(RegistryTest, RecordsOutliveTheirUnlinking) {
@@ -91,7 +100,7 @@ TEST_F(RegistryTest, CallbackSettersReachEveryRecordOfThatName) {
   const CameraRef first = Add(30), second = Add(31);
   // Two records of one name can only come about by hand; the setters must
   // still reach both.
-  std::snprintf(second->name, kDeviceNameSize, "%s", first->name);
+  second->name = first->name;
   rvx_SetCallbackAlarmSignal("RVXOSTRL1[1]", 5, OnAlarm);
   rvx_SetCallbackReceivedOneFrame("RVXOSTRL1[1]", 6, OnFrame);
   rvx_SetCallbackDetectObjectsReport("RVXOSTRL1[1]", 7, OnObjects);
@@ -115,7 +124,7 @@ TEST_F(RegistryTest, CallbackSettersReachEveryRecordOfThatName) {
 TEST_F(RegistryTest, DisconnectAllEmptiesTheRegistry) {
   const CameraRef connected = Add(40);
   connected->connected.store(1);
-  Add(41);  // linked but never finished connecting
+  Add(41);  // published but not marked connected
   rvx_DisconnectAllCameras();
   EXPECT_EQ(registry_.count(), 0);
   EXPECT_EQ(connected->connected.load(), 0);

@@ -9,6 +9,7 @@
 
 namespace camsim {
 
+using quorvel::platform::IoResult;
 using quorvel::platform::ReceiveResult;
 using quorvel::platform::Socket;
 
@@ -114,7 +115,7 @@ void CameraServer::AcceptData() {
 void CameraServer::ServeCommands(std::shared_ptr<Socket> connection) {
   const std::vector<std::uint8_t> greeting = model_->NextGreeting();
   if (!greeting.empty() &&
-      !connection->SendAll(greeting.data(), greeting.size())) {
+      connection->SendAll(greeting.data(), greeting.size()) != IoResult::kOk) {
     return;
   }
   for (;;) {
@@ -134,7 +135,8 @@ void CameraServer::ServeCommands(std::shared_ptr<Socket> connection) {
     const Answer answer = model_->Handle(code, payload);
     if (answer.delayMs > 0) quorvel::platform::SleepMs(answer.delayMs);
     if (!answer.bytes.empty() &&
-        !connection->SendAll(answer.bytes.data(), answer.bytes.size())) {
+        connection->SendAll(answer.bytes.data(), answer.bytes.size()) !=
+            IoResult::kOk) {
       break;
     }
     if (answer.closeAfter) break;
@@ -158,7 +160,7 @@ bool CameraServer::WaitForDataConnection(std::uint32_t ms) {
 bool CameraServer::PushData(const std::vector<std::uint8_t>& bytes) {
   std::lock_guard<std::mutex> lock(dataMutex_);
   if (data_ == nullptr) return false;
-  return data_->SendAll(bytes.data(), bytes.size());
+  return data_->SendAll(bytes.data(), bytes.size()) == IoResult::kOk;
 }
 
 bool CameraServer::PushPacket(std::int32_t type, std::int32_t length,

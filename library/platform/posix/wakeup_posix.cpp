@@ -23,10 +23,20 @@ Wakeup::~Wakeup() {
 bool Wakeup::valid() const { return fds_[0] != Socket::kInvalid; }
 
 void Wakeup::Signal() {
-  // The pipe is never drained, so one byte keeps the flag raised; a full
-  // pipe (EAGAIN) is already raised.
+  // One byte in the pipe keeps the flag raised until Clear drains it; a
+  // full pipe (EAGAIN) is already raised.
   const char byte = 1;
   while (::write(fds_[1], &byte, 1) < 0 && errno == EINTR) {
+  }
+}
+
+void Wakeup::Clear() {
+  char bytes[64];
+  for (;;) {
+    const ssize_t got = ::read(fds_[0], bytes, sizeof bytes);
+    if (got > 0) continue;
+    if (got < 0 && errno == EINTR) continue;
+    return;  // empty (EAGAIN) or broken
   }
 }
 

@@ -1,12 +1,11 @@
-// The camera record names its display objects without knowing them.
+// The record names the display objects of a bound window without knowing
+// them; the display room defines them and their deleter.
 #pragma once
 
 namespace quorvel {
 
 struct DisplayObjects;
 
-// Out of line, so the record's owner can be destroyed where the display
-// objects are not known.
 struct DisplayObjectsDeleter {
   void operator()(DisplayObjects* objects) const noexcept;
 };

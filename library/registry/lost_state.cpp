@@ -1,0 +1,13 @@
+#include "registry/camera_record.h"
+
+namespace quorvel {
+
+void MarkLost(CameraRecord& record, std::int32_t reason) {
+  // Failures that teardown causes itself are not the camera's.
+  if (record.stopping.load()) return;
+  std::int32_t healthy = 0;
+  if (!record.lostReason.compare_exchange_strong(healthy, reason)) return;
+  if (record.receiverWake != nullptr) record.receiverWake->Signal();
+}
+
+}  // namespace quorvel
