@@ -104,8 +104,8 @@ class Camera:
         """"display", "video" or "flash"."""
         self.width, self.height = width, height
         """The image size given at connect (640 x 480 for flash)."""
-        self._frames = DropOldestQueue(queue_size)
-        self._events = DropOldestQueue(event_queue_size)
+        self._frames = DropOldestQueue(queue_size, f"frame from {self.handle}")
+        self._events = DropOldestQueue(event_queue_size, f"event from {self.handle}")
         self._handler_queue = DropOldestQueue(event_queue_size)
         self._handlers = {}
         self._dispatcher = None
@@ -141,6 +141,8 @@ class Camera:
         if not 4 <= int(width) <= MAX_SIDE or not 1 <= int(height) <= MAX_SIDE:
             raise ValueError(f"size {width} x {height}: width must be 4 to "
                              f"{MAX_SIDE}, height 1 to {MAX_SIDE}")
+        if queue_size < 1 or event_queue_size < 1:
+            raise ValueError("queue sizes must be at least 1")
         lib = library()
         if display:
             narrow, wide = lib.rvx_ConnectCameraDisplayA, lib.rvx_ConnectCameraDisplayW
@@ -287,7 +289,7 @@ class Camera:
         reports no result for a start; frames arriving confirm it. A start
         while streaming does nothing.
         """
-        window = int(window)
+        window = int(window or 0)
         if window < 0:
             raise ValueError(f"window {window} is not a window id")
         if not frames and not window:
@@ -459,7 +461,8 @@ class Camera:
         value = _buffers.int32(value, "value")
         with self._using(command=number == Option.ROUND_TRIP) as handle:
             result = self._lib.rvx_SetMiscOption(handle, number, value)
-        self._check(result, "rvx_SetMiscOption", f"option {describe(Option, number)} = {value}")
+        self._check(result, "rvx_SetMiscOption",
+                    f"option {describe(Option, number)} = {value}")
 
     def get_option(self, option):
         """Reads a display option given by name ("step_x"), Option or number."""
@@ -506,7 +509,10 @@ class Camera:
         operation = int(operation)
         length = _buffers.int32(length, "length")
         pointer, size = _buffers.writable(buffer)
-        needed = length if operation == FlashOp.WRITE_AREAS else _FLASH_BUFFER.get(operation, 1)
+        if operation == FlashOp.WRITE_AREAS:
+            needed = length
+        else:
+            needed = _FLASH_BUFFER.get(operation, 1)
         if size < max(needed, 1):
             raise ValueError(f"flash operation {operation} needs a buffer of "
                              f"{max(needed, 1)} bytes, not {size}")
@@ -526,7 +532,8 @@ class Camera:
         """Rewrites the device record from FLASH_RECORD_SIZE bytes; the camera
         keeps its own bytes 0-7 and 164-179."""
         if len(record) != FLASH_RECORD_SIZE:
-            raise ValueError(f"a device record has {FLASH_RECORD_SIZE} bytes, not {len(record)}")
+            raise ValueError(f"a device record has {FLASH_RECORD_SIZE} bytes, "
+                             f"not {len(record)}")
         self.flash_operation(FlashOp.WRITE_RECORD, bytearray(record))
 
     def read_area(self, area):
@@ -542,7 +549,8 @@ class Camera:
         area of FLASH_AREA_SIZE after the other."""
         data = bytearray(data)
         if not 1 <= len(data) <= FLASH_MAX_WRITE:
-            raise ValueError(f"a flash write takes 1 to {FLASH_MAX_WRITE} bytes, not {len(data)}")
+            raise ValueError(f"a flash write takes 1 to {FLASH_MAX_WRITE} bytes, "
+                             f"not {len(data)}")
         self.flash_operation(FlashOp.WRITE_AREAS, data, len(data))
 
 

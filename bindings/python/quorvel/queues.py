@@ -15,12 +15,14 @@ from .errors import Closed, Timeout
 
 class DropOldestQueue:
     """A FIFO of at most `maxsize` entries whose put never blocks: when full,
-    the oldest entry is dropped and counted in `dropped`."""
+    the oldest entry is dropped and counted in `dropped`. `what` names an
+    entry in the Timeout message."""
 
-    def __init__(self, maxsize):
+    def __init__(self, maxsize, what="entry"):
         if maxsize < 1:
             raise ValueError(f"queue size must be at least 1, not {maxsize}")
         self.maxsize = maxsize
+        self._what = what
         self._entries = collections.deque()
         self._condition = threading.Condition()
         self._dropped = 0
@@ -51,7 +53,7 @@ class DropOldestQueue:
                     raise Closed("the camera was closed")
                 remaining = None if deadline is None else deadline - time.monotonic()
                 if remaining is not None and remaining <= 0:
-                    raise Timeout(f"nothing arrived within {timeout} s")
+                    raise Timeout(f"no {self._what} within {timeout} s")
                 self._condition.wait(remaining)
             return self._entries.popleft()
 

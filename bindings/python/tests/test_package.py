@@ -76,7 +76,8 @@ def test_export(library, tmp_path, monkeypatch):
     assert (image[..., :3] == frame[..., None]).all() and not image[..., 3].any()
     assert quorvel.to_bmp_image(frame, bits=16).shape == (480, 640)
     bayer = numpy.full((4, 8), 1023, dtype="<u2")
-    assert quorvel.to_bmp_image(bayer, 24, pixel_format=quorvel.Format.BAYER_GRBG10).shape == (4, 8, 3)
+    bayer_image = quorvel.to_bmp_image(bayer, 24, pixel_format=quorvel.Format.BAYER_GRBG10)
+    assert bayer_image.shape == (4, 8, 3)
 
     with pytest.raises(ValueError, match="needs 307200 bytes"):
         quorvel.save_raw(frame[:100], tmp_path / "short", 640, 480)
