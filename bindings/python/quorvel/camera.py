@@ -55,7 +55,7 @@ def _stream(_handle, pixels, count, pixel_format, user):
 
 
 _TRAMPOLINES = {kind: _trampoline(kind) for kind in EVENT_KINDS}
-_NO_CALLBACK = {kind: spec.ctype() for kind, spec in EVENT_KINDS.items()}
+_NO_CALLBACK = {kind: wiring.ctype() for kind, wiring in EVENT_KINDS.items()}
 _STREAM = StreamCallback(_stream)
 
 
@@ -183,9 +183,9 @@ class Camera:
             camera._user = user
             _open[user] = camera
         if kind != "flash":
-            for name, spec in EVENT_KINDS.items():
-                if spec.always:
-                    getattr(camera._lib, spec.setter)(handle, user, _TRAMPOLINES[name])
+            for name, wiring in EVENT_KINDS.items():
+                if wiring.always:
+                    getattr(camera._lib, wiring.setter)(handle, user, _TRAMPOLINES[name])
         return camera
 
     def close(self):
@@ -204,8 +204,8 @@ class Camera:
             with self._command_lock:
                 lib.rvx_StopVideoStream(handle)
         if self.kind != "flash":
-            for name, spec in EVENT_KINDS.items():
-                getattr(lib, spec.setter)(handle, 0, _NO_CALLBACK[name])
+            for name, wiring in EVENT_KINDS.items():
+                getattr(lib, wiring.setter)(handle, 0, _NO_CALLBACK[name])
         lib.rvx_DisconnectCamera(handle)
         for queue in (self._frames, self._events, self._handler_queue):
             queue.close()
@@ -362,21 +362,21 @@ class Camera:
         never on the library's receiver thread, so a slow handler delays
         only later events. Subscribing again replaces the handler.
         """
-        spec = self._event_kind(kind)
+        wiring = self._event_kind(kind)
         with self._using(video=True) as handle:
             self._handlers[kind] = handler
             if handler is not None:
                 self._start_dispatcher()
-            if not spec.always:
-                getattr(self._lib, spec.setter)(handle, self._user, _TRAMPOLINES[kind])
+            if not wiring.always:
+                getattr(self._lib, wiring.setter)(handle, self._user, _TRAMPOLINES[kind])
 
     def unsubscribe(self, kind):
         """Stops events of `kind`; those already queued stay."""
-        spec = self._event_kind(kind)
+        wiring = self._event_kind(kind)
         with self._using(video=True) as handle:
             self._handlers.pop(kind, None)
-            if not spec.always:
-                getattr(self._lib, spec.setter)(handle, self._user, _NO_CALLBACK[kind])
+            if not wiring.always:
+                getattr(self._lib, wiring.setter)(handle, self._user, _NO_CALLBACK[kind])
 
     def next_event(self, timeout=None):
         """The oldest queued event, waiting up to `timeout` seconds; raises
