@@ -13,10 +13,26 @@
  * its call and leaves the library usable.
  *
  * Threads. Connect, disconnect, command-channel operations and the image
- * exports run on the calling thread. Each camera connected for video has a
- * receiver thread, which runs all four callbacks; a camera connected with
- * display also has a display thread that draws into the application's
- * window. Do not run two command-channel operations on one camera at once.
+ * exports run on the calling thread; any thread may call any function, at
+ * any time. Each camera connected for video has a receiver thread, which
+ * runs every callback; a camera connected with display also has a display
+ * thread that draws into the application's window. Command-channel
+ * operations on one camera run one at a time: a call waits up to 10 s for
+ * one running on another thread, and fails if it is still running.
+ *
+ * Bounds. No call waits for ever, whatever the camera does:
+ * - every read and write on the command channel, the camera's greeting
+ *   included, fails after 10 s in which no byte moved (a slow camera that
+ *   keeps sending is never cut off);
+ * - connecting waits at most 10 s for each TCP connection and, for a camera
+ *   that greets wrongly or not at all, tries once more after 2 s: a silent
+ *   camera makes a connect fail after about 22 s;
+ * - a disconnect gives a streaming camera 2 s to take the stop command,
+ *   then shuts its connections down, which also ends any call another
+ *   thread has in flight on it; it then waits at most 10 s for a callback
+ *   still running and the camera's threads to end, so it returns within
+ *   about 12 s (the unload of the library likewise);
+ * - rvx_StopVideoStream returns within 10 s.
  */
 #ifndef QUORVEL_QUORVEL_H
 #define QUORVEL_QUORVEL_H
@@ -252,9 +268,12 @@ typedef void(RVX_CALL *RvxCameraLostCallback)(const char *handle,
  * resolves to IPv4) with display, without display, or for flash access only.
  * A width of 3 or less gives 640, a height of 0 or less gives 480; sizes
  * above 32767 are refused. Connecting an address that is already connected
- * returns the existing handle and changes nothing. Returns NULL on failure,
- * after undoing everything the attempt created. The handle stays valid until
- * the camera is disconnected.
+ * returns the existing handle and changes nothing; while another thread
+ * connects the same address, the call waits for that connect and returns
+ * its result. Returns NULL on failure, after undoing everything the attempt
+ * created. The handle stays valid until the camera is disconnected, and the
+ * text it points at stays readable for as long as the library is loaded (it
+ * then names whichever camera bears that name).
  */
 RVX_API const char *RVX_CALL rvx_ConnectCameraDisplayA(const char *address,
                                                        int32_t width,
@@ -271,8 +290,12 @@ RVX_API const char *RVX_CALL rvx_FlashConnectCameraA(const char *address);
 RVX_API const char *RVX_CALL rvx_FlashConnectCameraW(const wchar_t *address);
 
 /* Stop the stream if it runs, end the camera's threads and connections and
- * invalidate its handle. Does nothing for an unknown handle, and nothing
- * when called on a receiver thread (that is, from a callback). */
+ * invalidate its handle (the text it points at stays readable). Does nothing
+ * for an unknown handle, and nothing when called on a receiver thread (that
+ * is, from a callback). When it returns, no callback of the camera runs any
+ * more, except one that had been blocked for longer than 10 s. The
+ * disconnect of all cameras also cancels connects still in progress on
+ * other threads, which then return NULL. */
 RVX_API void RVX_CALL rvx_DisconnectCamera(const char *handle);
 RVX_API void RVX_CALL rvx_DisconnectAllCameras(void);
 
@@ -337,19 +360,24 @@ RVX_API void RVX_CALL rvx_StartVideoStream2(const char *handle,
                                             RvxWindow window,
                                             RvxStreamCallback callback,
                                             int32_t user);
-/* Tell the camera to stop; the stream counts as stopped whatever it says. */
+/* Tell the camera to stop; the stream counts as stopped whatever it says,
+ * and the call returns within 10 s. */
 RVX_API void RVX_CALL rvx_StopVideoStream(const char *handle);
 
-/* Options: 21 command 256 (waits up to 5 s for the camera's completion),
- * 22 redraw, 23/24 scroll x/y in pixels, 25/26 zoom x/y given as the bits
- * of a 32-bit float (1.0 is 0x3F800000). */
+/* Options: 21 command 256 (waits up to 5 s for the camera's completion;
+ * fails at once when called from one of the camera's own callbacks, whose
+ * thread is the one that would receive the completion), 22 redraw, 23/24
+ * scroll x/y in pixels, 25/26 zoom x/y given as the bits of a 32-bit float
+ * (1.0 is 0x3F800000). */
 RVX_API int32_t RVX_CALL rvx_SetMiscOption(const char *handle, int32_t option,
                                            int32_t value);
 /* Options: 27/28 decimation step x/y, 29/30 decimated width/height. */
 RVX_API int32_t RVX_CALL rvx_GetMiscOption(const char *handle, int32_t option,
                                            int32_t *result);
 /* Selector 41: frames received a second, 42: frames drawn a second; 0.0
- * while the stream is stopped. */
+ * while the stream is stopped and for a lost camera. Frames that stop
+ * arriving lower the rate at once: after s seconds without a frame (s above
+ * 0.8) it reads at most 1/s. */
 RVX_API int32_t RVX_CALL rvx_GetFPS(const char *handle, int32_t selector,
                                     double *result);
 

@@ -184,7 +184,7 @@ const char* Connection::Run(std::int32_t width, std::int32_t height,
   const Handshake first = OpenCommandChannel();
   if (first == Handshake::kNoConnection) return nullptr;
   if (first == Handshake::kWrongGreeting) {
-    if (flash) return nullptr;
+    if (flash || registry_.Cancelled(pending_)) return nullptr;
     // One more try after a pause: a camera that was just restarted may not
     // greet properly at once.
     platform::SleepMs(kHandshakeRetryPauseMs);

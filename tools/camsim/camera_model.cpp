@@ -100,6 +100,16 @@ void CameraModel::SetSilentGreeting(bool silent) {
   silentGreeting_ = silent;
 }
 
+void CameraModel::SetGreetingDelay(std::uint32_t ms) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  greetingDelayMs_ = ms;
+}
+
+std::uint32_t CameraModel::greetingDelay() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return greetingDelayMs_;
+}
+
 void CameraModel::SetFault(std::int32_t code, Fault fault) {
   std::lock_guard<std::mutex> lock(mutex_);
   faults_[code] = fault;
@@ -227,6 +237,11 @@ Answer CameraModel::Handle(std::int32_t code,
     if (fault.kind == Fault::Kind::kDelay) {
       answer.delayMs = static_cast<std::uint32_t>(fault.value);
     }
+    if (fault.kind == Fault::Kind::kStrayBytes) {
+      answer.bytes.insert(answer.bytes.end(),
+                          static_cast<std::size_t>(std::max(fault.value, 0)),
+                          0x5A);
+    }
     if (flashWrites_ != writesBefore) hook = flashWriteHook_;
   }
   // Outside the lock: the hook reads the model back.
@@ -339,6 +354,7 @@ Answer CameraModel::Respond(std::int32_t code,
   using Kind = Fault::Kind;
   Answer answer;
   auto& out = answer.bytes;
+  if (fault.kind == Kind::kNoAnswer) return answer;
   if (fault.kind == Kind::kAckCode) {
     PutPair(out, fault.value, 0);
     return answer;

@@ -33,6 +33,8 @@ struct Fault {
     kDelay,           // the whole answer comes value milliseconds late
     kWriteStatus,     // 521: nothing is written, the status word is value
     kStatusSize,      // 521: written, but the status body is value bytes
+    kNoAnswer,        // nothing at all, not even the acknowledgement
+    kStrayBytes,      // the answer, then value bytes nobody asked for
   };
   Kind kind = Kind::kNone;
   std::int32_t value = 0;
@@ -69,6 +71,9 @@ class CameraModel {
   // connections get no greeting at all.
   void SetWrongGreetings(int count);
   void SetSilentGreeting(bool silent);
+  // How long new command connections wait before they are greeted.
+  void SetGreetingDelay(std::uint32_t ms);
+  std::uint32_t greetingDelay() const;
 
   Answer Handle(std::int32_t code, const std::vector<std::uint8_t>& payload);
 
@@ -121,6 +126,7 @@ class CameraModel {
   std::vector<std::vector<std::uint8_t>> areas_;  // index = area number
   int wrongGreetings_ = 0;
   bool silentGreeting_ = false;
+  std::uint32_t greetingDelayMs_ = 0;
   bool streaming_ = false;
   std::int32_t width_ = 640, height_ = 480;
   std::int32_t flashArea_ = 0;

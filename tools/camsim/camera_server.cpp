@@ -113,6 +113,11 @@ void CameraServer::AcceptData() {
 }
 
 void CameraServer::ServeCommands(std::shared_ptr<Socket> connection) {
+  if (const std::uint32_t delay = model_->greetingDelay(); delay > 0) {
+    // The wait ends early when the client goes away or Stop shuts the
+    // connection down.
+    (void)connection->WaitReadable(delay);
+  }
   const std::vector<std::uint8_t> greeting = model_->NextGreeting();
   if (!greeting.empty() &&
       connection->SendAll(greeting.data(), greeting.size()) != IoResult::kOk) {
