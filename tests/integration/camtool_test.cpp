@@ -1,10 +1,8 @@
 // camtool as a user runs it: a separate program against a simulated camera,
 // checked by what the camera holds, the files written, the exit status and
 // the messages.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,34 +11,28 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "frame_source.h"
 #include "support/camera_fixture.h"
-
-extern char** environ;
+#include "support/program_run.h"
 
 namespace quorvel::test {
 namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
+using ToolRun = ProgramRun;
 
 constexpr int kBlock = 6;
 constexpr std::size_t kArea = 524288;
 constexpr std::size_t kRecord = 372;
 
 Bytes ReadAll(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file),
-          std::istreambuf_iterator<char>()};
-}
-
-std::string ReadText(const fs::path& path) {
-  const Bytes bytes = ReadAll(path);
-  return {bytes.begin(), bytes.end()};
+  const std::string text = ReadText(path);
+  return {text.begin(), text.end()};
 }
 
 void WriteAll(const fs::path& path, const Bytes& bytes) {
@@ -58,39 +50,14 @@ Bytes Pattern(std::size_t size, std::uint32_t seed) {
   return bytes;
 }
 
-pid_t Spawn(std::vector<std::string> words, const fs::path& out,
-            const fs::path& err) {
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, words[0].c_str(), &actions, nullptr, argv.data(),
-                  environ) != 0) {
-    pid = -1;
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-struct ToolRun {
-  int status = -1;  // exit status, -1 when it did not exit normally
-  std::string out, err;
-};
-
 // The camsim program on one address, stopped as a user would stop it.
 class CamsimProgram {
  public:
   CamsimProgram(const std::string& address, const fs::path& flash,
                 const fs::path& logs) {
-    pid_ =
-        Spawn({CAMSIM_PROGRAM, "--address", address, "--flash", flash.string()},
-              logs / "camsim.out", logs / "camsim.err");
+    pid_ = SpawnProgram(
+        {CAMSIM_PROGRAM, "--address", address, "--flash", flash.string()},
+        logs / "camsim.out", logs / "camsim.err");
     std::uint32_t ipv4 = 0;
     if (pid_ < 0 || !platform::ParseIPv4(address.c_str(), &ipv4)) return;
     ready_ = WaitUntil(
@@ -118,35 +85,20 @@ class CamsimProgram {
 
 class CamtoolTest : public CameraTest {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::path(::testing::TempDir()) /
-           ("camtool_" + std::string(info->name()) + "_" +
-            std::to_string(getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
+  void SetUp() override { dir_ = FreshTestDirectory("camtool"); }
   void TearDown() override {
     CameraTest::TearDown();
     fs::remove_all(dir_);
   }
 
-  ToolRun Tool(int index, std::vector<std::string> words) {
-    words.insert(words.begin(), {CAMTOOL_PROGRAM, "--address",
-                                 LoopbackAddress(kBlock, index)});
+  ToolRun Tool(int index, std::vector<std::string> words, int block = kBlock) {
+    words.insert(words.begin(),
+                 {CAMTOOL_PROGRAM, "--address", LoopbackAddress(block, index)});
     return ToolRaw(std::move(words));
   }
 
   ToolRun ToolRaw(std::vector<std::string> words) {
-    ToolRun run;
-    const pid_t pid = Spawn(std::move(words), dir_ / "out", dir_ / "err");
-    if (pid < 0) return run;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = ReadText(dir_ / "out");
-    run.err = ReadText(dir_ / "err");
-    return run;
+    return RunProgram(std::move(words), dir_);
   }
 
   fs::path File(const std::string& name) const { return dir_ / name; }
@@ -218,36 +170,40 @@ TEST_F(CamtoolTest, ItemsAreReadAndSetOverAVideoConnection) {
   EXPECT_EQ(run.err, "camtool: cannot read item 209\n");
 }
 
-TEST_F(CamtoolTest, FailuresEndWithOneLineAndStatusOne) {
+// A refused command line ends with status 2, a failure met while running
+// with status 1; either way one line on stderr.
+TEST_F(CamtoolTest, FailuresEndWithOneLineAndTheirStatus) {
   camsim::CameraServer& camera = Serve(kBlock, 63);
   ToolRun run = Tool(98, {"record-read", File("r.bin").string()});
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "camtool: cannot connect to 127.0.6.98\n");
+  EXPECT_EQ(run.err,
+            "camtool: nothing serves 127.0.6.98: port 3002 refused the "
+            "connection\n");
   EXPECT_FALSE(fs::exists(File("r.bin")));
 
   // Refused before the camera is contacted.
   WriteAll(File("short.bin"), Bytes(kRecord - 1));
   WriteAll(File("empty.bin"), {});
-  for (const std::vector<std::string>& words :
-       std::vector<std::vector<std::string>>{
-           {"record-write", File("short.bin").string()},
-           {"areas-write", File("empty.bin").string()},
-           {"areas-write", File("missing.bin").string()},
-           {"area-read", "7", File("a.bin").string()},
-           {"get", "2x"},
-           {"set", "203", "4294967296"},
-           {"snapshot", File("picture.png").string()},
-           {"erase"},
-           {"get"}}) {
+  const std::vector<std::pair<int, std::vector<std::string>>> refused = {
+      {1, {"record-write", File("short.bin").string()}},
+      {1, {"areas-write", File("empty.bin").string()}},
+      {1, {"areas-write", File("missing.bin").string()}},
+      {2, {"area-read", "7", File("a.bin").string()}},
+      {2, {"get", "2x"}},
+      {2, {"set", "203", "4294967296"}},
+      {2, {"snapshot", File("picture.png").string()}},
+      {2, {"erase"}},
+      {2, {"get"}}};
+  for (const auto& [status, words] : refused) {
     run = Tool(63, words);
-    EXPECT_EQ(run.status, 1) << words[0];
+    EXPECT_EQ(run.status, status) << words[0];
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_EQ(run.err.rfind("camtool: ", 0), 0u) << run.err;
   }
   EXPECT_EQ(camera.commandConnections(), 0);
 
   run = ToolRaw({CAMTOOL_PROGRAM, "get", "201"});
-  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.err, "camtool: --address is required\n");
   run = ToolRaw({CAMTOOL_PROGRAM, "--help"});
   EXPECT_EQ(run.status, 0);
@@ -322,6 +278,81 @@ TEST_F(CamtoolTest, CamsimRefusesAFlashFileThatIsNotAnImage) {
                "--flash", File("bad.img").string()});
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("is not a flash image"), std::string::npos);
+}
+
+// The tools' own block of addresses.
+constexpr int kToolBlock = 43;
+
+TEST_F(CamtoolTest, BadCommandLinesAreRefusedBeforeAnyConnection) {
+  camsim::CameraServer& camera = Serve(kToolBlock, 1);
+  const std::string address = LoopbackAddress(kToolBlock, 1);
+  ToolRun run = ToolRaw({CAMTOOL_PROGRAM});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("usage: camtool"), std::string::npos) << run.err;
+
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--size", "99999x2", "info"}, "width must be a number from 4 to 32767"},
+      {{"--size=2x100", "info"}, "width must be a number from 4 to 32767"},
+      {{"--size", "640x0", "info"}, "height must be a number from 1 to 32767"},
+      {{"--size", "640", "info"}, "WIDTHxHEIGHT expected"},
+      {{"set", "207", "50"}, "would be lost when camtool exits"},
+      {{"set", "208", "1"}, "would be lost when camtool exits"},
+      {{"set", "209", "1"}, "would be lost when camtool exits"},
+      {{"snapshot", "frame"}, "must end in .bmp (a picture) or .raw"},
+      {{"info", "now"}, "usage: camtool --address A info"},
+      {{"--speed", "2", "info"}, "unknown option --speed"}};
+  for (const auto& [words, message] : cases) {
+    run = Tool(1, words, kToolBlock);
+    EXPECT_EQ(run.status, 2) << words[0];
+    EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  }
+  run = ToolRaw({CAMTOOL_PROGRAM, "--address"});
+  EXPECT_EQ(run.err, "camtool: --address needs a value\n");
+  EXPECT_EQ(run.status, 2);
+  run = ToolRaw({CAMTOOL_PROGRAM, "--address", address, "get", "--help"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out.rfind("usage: camtool", 0), 0u);
+  EXPECT_EQ(camera.commandConnections(), 0);
+
+  camera.model().SetInternalSps(6553);
+  run = ToolRaw({CAMTOOL_PROGRAM, "--address=" + address, "get", "201"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "6553\n");
+}
+
+TEST_F(CamtoolTest, InfoReportsNameRatesAndDecimation) {
+  Serve(kToolBlock, 2);
+  const ToolRun run = Tool(2, {"--size=320x240", "info"}, kToolBlock);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("device name: RVXOSTRL1[1]\npicture: 320x240\n"),
+            std::string::npos)
+      << run.out;
+  double received = 0;
+  const std::size_t at = run.out.find("received: ");
+  ASSERT_NE(at, std::string::npos) << run.out;
+  received = std::atof(run.out.c_str() + at + 10);
+  EXPECT_GT(received, 0.0) << run.out;
+  EXPECT_NE(run.out.find("displayed: 0.0 fps\n"), std::string::npos);
+  EXPECT_NE(run.out.find("decimation: step 1x1, displayed picture 320x240\n"),
+            std::string::npos)
+      << run.out;
+}
+
+TEST_F(CamtoolTest, ConnectFailuresNameTheirCause) {
+  const std::string address = LoopbackAddress(kToolBlock, 3);
+  ToolRun run = Tool(3, {"get", "201"}, kToolBlock);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "camtool: nothing serves " + address +
+                         ": port 3002 refused the connection\n");
+
+  camsim::CameraServer& camera = Serve(kToolBlock, 3);
+  camera.model().SetWrongGreetings(1000);
+  run = Tool(3, {"record-read", File("r.bin").string()}, kToolBlock);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "camtool: " + address +
+                         " answers on port 3002 but not with a camera's "
+                         "greeting\n");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // descriptors and threads see the library alone.
 #pragma once
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>

@@ -8,7 +8,8 @@
 namespace quorvel::test {
 
 // Blocks: 2 command channel, 3 connect, 4 receiver, 5 stream control,
-// 6 settings and flash, 7 display, 8 fault matrix, 9 soak.
+// 6 settings and flash, 7 display, 8 fault matrix, 9 soak, 42 the installed
+// example in CI, 43 the tools' command lines.
 inline std::string LoopbackAddress(int block, int index) {
   return "127.0." + std::to_string(block) + "." + std::to_string(index);
 }

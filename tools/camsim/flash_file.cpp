@@ -30,6 +30,8 @@ bool Get32(const std::vector<std::uint8_t>& in, std::size_t* at,
   return true;
 }
 
+std::string TemporaryBeside(const std::string& path) { return path + ".tmp"; }
+
 }  // namespace
 
 FlashLoad LoadFlashFile(const std::string& path, FlashImage* image) {
@@ -62,6 +64,15 @@ FlashLoad LoadFlashFile(const std::string& path, FlashImage* image) {
   return FlashLoad::kLoaded;
 }
 
+bool CanSaveFlashFile(const std::string& path) {
+  const std::string temporary = TemporaryBeside(path);
+  std::FILE* file = std::fopen(temporary.c_str(), "wb");
+  if (file == nullptr) return false;
+  std::fclose(file);
+  std::remove(temporary.c_str());
+  return true;
+}
+
 bool SaveFlashFile(const std::string& path, const FlashImage& image) {
   std::vector<std::uint8_t> bytes(kMagic, kMagic + sizeof kMagic);
   Put32(bytes, static_cast<std::uint32_t>(image.size()));
@@ -69,7 +80,7 @@ bool SaveFlashFile(const std::string& path, const FlashImage& image) {
     Put32(bytes, static_cast<std::uint32_t>(area.size()));
     bytes.insert(bytes.end(), area.begin(), area.end());
   }
-  const std::string temporary = path + ".tmp";
+  const std::string temporary = TemporaryBeside(path);
   {
     std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
     if (!file) return false;

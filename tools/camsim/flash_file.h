@@ -19,4 +19,8 @@ FlashLoad LoadFlashFile(const std::string& path, FlashImage* image);
 // saving leaves the previous image whole.
 bool SaveFlashFile(const std::string& path, const FlashImage& image);
 
+// Whether SaveFlashFile can write beside path now: creates and removes the
+// temporary it would write. On false, errno says why.
+bool CanSaveFlashFile(const std::string& path);
+
 }  // namespace camsim

@@ -1,102 +1,188 @@
 #include "command_line.h"
 
-#include <charconv>
-#include <cstdio>
+#include <algorithm>
+#include <cctype>
+#include <vector>
+
+#include "arguments.h"
+#include "quorvel/quorvel.h"
 
 namespace camtool {
 namespace {
 
 struct CommandShape {
   std::string_view name;
-  std::size_t arguments;
+  Command command;
+  std::string_view arguments;  // as the usage text names them
+  std::size_t count;
 };
 
 constexpr CommandShape kCommands[] = {
-    {"get", 1},          {"set", 2},       {"record-read", 1},
-    {"record-write", 1}, {"area-read", 2}, {"areas-write", 1},
-    {"snapshot", 1},
+    {"get", Command::kGet, "ITEM", 1},
+    {"set", Command::kSet, "ITEM VALUE", 2},
+    {"record-read", Command::kReadRecord, "FILE", 1},
+    {"record-write", Command::kWriteRecord, "FILE", 1},
+    {"area-read", Command::kReadArea, "N FILE", 2},
+    {"areas-write", Command::kWriteAreas, "FILE", 1},
+    {"snapshot", Command::kSnapshot, "FILE", 1},
+    {"info", Command::kInfo, "", 0},
 };
 
-const CommandShape* FindCommand(std::string_view name) {
-  for (const CommandShape& shape : kCommands) {
-    if (shape.name == name) return &shape;
-  }
-  return nullptr;
+constexpr std::int32_t kFirstArea = 1;
+constexpr std::int32_t kLastArea = 6;
+
+std::string Quoted(std::string_view text) {
+  return "'" + std::string(text) + "'";
 }
 
-// "WxH" with both parts positive.
-bool ParseSize(std::string_view text, std::int32_t* width,
-               std::int32_t* height) {
-  const std::size_t x = text.find('x');
-  if (x == std::string_view::npos) return false;
-  return ParseInt32(text.substr(0, x), width) &&
-         ParseInt32(text.substr(x + 1), height) && *width > 0 && *height > 0;
+// The library keeps a name that already ends in .bmp or .raw, in any case,
+// and appends the extension to any other; camtool asks for the ending so
+// the file is always saved under the name given.
+bool EndsWith(std::string_view name, std::string_view extension) {
+  if (name.size() <= extension.size()) return false;
+  return std::equal(extension.begin(), extension.end(),
+                    name.end() - static_cast<std::ptrdiff_t>(extension.size()),
+                    [](char a, char b) {
+                      return a == std::tolower(static_cast<unsigned char>(b));
+                    });
+}
+
+// Items that live in the library: camtool's connection ends with the
+// process, and they with it, so setting one could never have an effect.
+const char* LibraryItemName(std::int32_t item) {
+  switch (item) {
+    case RVX_ITEM_MIN_OBJECT_SIZE:
+      return "the minimum object size";
+    case RVX_ITEM_HIGHLIGHT:
+      return "the highlight selection";
+    case RVX_ITEM_DETECT_OBJECTS:
+      return "object detection";
+    default:
+      return nullptr;
+  }
+}
+
+std::optional<std::string> CheckItem(std::string_view text, Request* request) {
+  if (!tools::ParseInt32(text, &request->item)) {
+    return "item must be a whole number, not " + Quoted(text);
+  }
+  return std::nullopt;
+}
+
+// Every argument of the command, checked before anything is connected.
+std::optional<std::string> CheckArguments(
+    const std::vector<std::string_view>& words, Request* request) {
+  switch (request->command) {
+    case Command::kGet:
+      return CheckItem(words[0], request);
+    case Command::kSet:
+      if (auto refused = CheckItem(words[0], request)) return refused;
+      if (const char* name = LibraryItemName(request->item)) {
+        return "item " + std::string(words[0]) + " (" + name +
+               ") lives in the library, not the camera: a value set by "
+               "camtool would be lost when camtool exits";
+      }
+      if (!tools::ParseInt32(words[1], &request->value)) {
+        return "value must be a 32-bit whole number, not " + Quoted(words[1]);
+      }
+      return std::nullopt;
+    case Command::kReadArea:
+      if (!tools::ParseInt32(words[0], &request->area) ||
+          request->area < kFirstArea || request->area > kLastArea) {
+        return "area must be 1 to 6, not " + Quoted(words[0]);
+      }
+      request->path = words[1];
+      return std::nullopt;
+    case Command::kSnapshot:
+      request->path = words[0];
+      request->bmp = EndsWith(request->path, ".bmp");
+      if (!request->bmp && !EndsWith(request->path, ".raw")) {
+        return "snapshot FILE must end in .bmp (a picture) or .raw (the "
+               "pixels), not " +
+               Quoted(words[0]);
+      }
+      return std::nullopt;
+    case Command::kInfo:
+      return std::nullopt;
+    case Command::kReadRecord:
+    case Command::kWriteRecord:
+    case Command::kWriteAreas:
+      request->path = words[0];
+      return std::nullopt;
+  }
+  return std::nullopt;
 }
 
 }  // namespace
 
-bool ParseInt32(std::string_view text, std::int32_t* value) {
-  if (text.empty()) return false;
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, *value);
-  return error == std::errc() && stop == end;
-}
-
 Parsed ParseCommandLine(int argc, const char* const* argv) {
   Request request;
-  int i = 1;
-  for (; i < argc; ++i) {
-    const std::string_view word = argv[i];
-    if (word == "--help" || word == "-h") {
-      request.help = true;
-      return request;
+  if (tools::WantsHelp(argc, argv)) {
+    request.help = true;
+    return request;
+  }
+  if (argc <= 1) return std::string();
+  tools::Arguments words(argc, argv);
+  while (words.AtOption()) {
+    const std::string_view option = words.Take();
+    if (option != "--address" && option != "--size") {
+      return "unknown option " + std::string(option) + " (try --help)";
     }
-    if (word.substr(0, 2) != "--") break;
-    if (i + 1 >= argc) return std::string(word) + " needs a value";
-    const std::string_view value = argv[++i];
-    if (word == "--address") {
-      request.address = value;
-    } else if (word == "--size") {
-      if (!ParseSize(value, &request.width, &request.height)) {
-        return "--size takes WIDTHxHEIGHT, for example 640x480";
-      }
-    } else {
-      return "unknown option " + std::string(word);
+    const std::optional<std::string_view> value = words.Value();
+    if (!value || value->empty()) return std::string(option) + " needs a value";
+    if (option == "--address") {
+      request.address = *value;
+    } else if (auto refused =
+                   tools::ParseSize(*value, &request.width, &request.height)) {
+      return "--size: " + *refused;
     }
   }
+  if (words.done()) return "no command given (try --help)";
+  const std::string_view name = words.Take();
+  const auto shape =
+      std::find_if(std::begin(kCommands), std::end(kCommands),
+                   [&](const CommandShape& each) { return each.name == name; });
+  if (shape == std::end(kCommands)) {
+    return "unknown command " + std::string(name) + " (try --help)";
+  }
+  request.command = shape->command;
+  const std::vector<std::string_view> arguments = words.Rest();
+  if (arguments.size() != shape->count) {
+    return "usage: camtool --address A " + std::string(name) +
+           (shape->count > 0 ? " " : "") + std::string(shape->arguments);
+  }
+  if (auto refused = CheckArguments(arguments, &request)) return *refused;
   if (request.address.empty()) return "--address is required";
-  if (i >= argc) return "no command given (try --help)";
-  request.command = argv[i++];
-  const CommandShape* shape = FindCommand(request.command);
-  if (shape == nullptr) return "unknown command " + request.command;
-  request.arguments.assign(argv + i, argv + argc);
-  if (request.arguments.size() != shape->arguments) {
-    return request.command + " takes " + std::to_string(shape->arguments) +
-           (shape->arguments == 1 ? " argument" : " arguments");
-  }
   return request;
 }
 
-void PrintUsage() {
-  std::printf(
+void PrintUsage(std::FILE* to) {
+  std::fprintf(
+      to,
       "usage: camtool --address A [--size WxH] COMMAND ARGUMENTS\n"
       "\n"
       "Commands:\n"
       "  get ITEM             print a smart-motion item\n"
-      "  set ITEM VALUE       set a smart-motion item\n"
+      "  set ITEM VALUE       set a camera item (not 207, 208 or 209: they\n"
+      "                       live in the library and end with camtool)\n"
       "  record-read FILE     save the 372-byte device record to FILE\n"
       "  record-write FILE    write the device record from FILE (372 bytes);\n"
       "                       the camera keeps its own bytes 0-7 and 164-179\n"
       "  area-read N FILE     save flash area N (1 to 6, 524288 bytes)\n"
       "  areas-write FILE     write FILE (1 to 2621440 bytes) to areas 2 on\n"
-      "  snapshot FILE        save one frame as FILE.bmp or FILE.raw\n"
+      "  snapshot FILE        save one frame; FILE ends in .bmp (a picture)\n"
+      "                       or .raw (the pixels, one byte each)\n"
+      "  info                 print the device name, the rates received and\n"
+      "                       displayed over 3 s, and the display decimation\n"
       "\n"
-      "Options:\n"
+      "Options (also as --name=value):\n"
       "  --address A          the camera's address\n"
-      "  --size WxH           picture size asked for on connect (snapshot)\n"
+      "  --size WxH           picture size asked for on connect: width 4 to\n"
+      "                       32767, height 1 to 32767 (default 640x480)\n"
       "  --help               this text\n"
       "\n"
-      "Exit status 0 on success, 1 with a message on stderr on failure.\n"
+      "Exit status: 0 on success, 1 with a message on stderr when the camera\n"
+      "or a file fails, 2 when the command line is refused.\n"
       "Example: camtool --address 127.0.0.1 record-read record.bin\n");
 }
 

@@ -1,13 +1,25 @@
-// What the user asked camtool to do, read from the command line.
+// What the user asked camtool to do, read from the command line. Every
+// word is checked here, so a command line camtool refuses never reaches a
+// camera.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
-#include <string_view>
 #include <variant>
-#include <vector>
 
 namespace camtool {
+
+enum class Command {
+  kGet,
+  kSet,
+  kReadRecord,
+  kWriteRecord,
+  kReadArea,
+  kWriteAreas,
+  kSnapshot,
+  kInfo,
+};
 
 struct Request {
   bool help = false;
@@ -15,18 +27,20 @@ struct Request {
   // 0 lets the library choose its default picture size.
   std::int32_t width = 0;
   std::int32_t height = 0;
-  std::string command;
-  std::vector<std::string> arguments;  // exactly as many as command takes
+  Command command = Command::kInfo;
+  std::int32_t item = 0;   // get, set
+  std::int32_t value = 0;  // set
+  std::int32_t area = 0;   // area-read
+  std::string path;        // the commands that read or write a file
+  bool bmp = false;        // snapshot: a BMP picture, else raw pixels
 };
 
-// A request, or the one-line reason the words do not form one.
+// A request, or the one-line reason the words do not form one. An empty
+// reason means the usage text is the answer (camtool run bare).
 using Parsed = std::variant<Request, std::string>;
 Parsed ParseCommandLine(int argc, const char* const* argv);
 
-// The whole text as a decimal int32; false for anything else, so "12x" or
-// an overflowing number is never taken as a nearby value.
-bool ParseInt32(std::string_view text, std::int32_t* value);
-
-void PrintUsage();
+// To stdout for --help, to stderr when the command line was refused.
+void PrintUsage(std::FILE* to);
 
 }  // namespace camtool

@@ -1,5 +1,5 @@
 // camtool's commands. Each returns the one-line reason it failed, or
-// nothing when it succeeded.
+// nothing when it succeeded; its arguments were checked by the parser.
 #pragma once
 
 #include <optional>
@@ -18,5 +18,6 @@ Failure WriteRecord(const Request& request);
 Failure ReadArea(const Request& request);
 Failure WriteAreas(const Request& request);
 Failure Snapshot(const Request& request);
+Failure Info(const Request& request);
 
 }  // namespace camtool

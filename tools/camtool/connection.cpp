@@ -2,19 +2,27 @@
 
 #include <utility>
 
+#include "arguments.h"
+#include "connect_failure.h"
 #include "quorvel/quorvel.h"
 
 namespace camtool {
 
-std::optional<Connection> Connection::Open(const std::string& address,
-                                           Kind kind, std::int32_t width,
-                                           std::int32_t height) {
+std::optional<Connection> Connection::Open(const Request& request, Kind kind,
+                                           std::string* whyNot) {
+  const char* address = request.address.c_str();
   const char* handle =
       kind == Kind::kFlash
-          ? rvx_FlashConnectCameraA(address.c_str())
-          : rvx_ConnectCameraNoDisplayA(address.c_str(), width, height);
-  if (handle == nullptr) return std::nullopt;
-  return Connection(handle);
+          ? rvx_FlashConnectCameraA(address)
+          : rvx_ConnectCameraNoDisplayA(address, request.width, request.height);
+  if (handle != nullptr) return Connection(handle);
+  *whyNot = tools::ExplainConnectFailure(
+      request.address,
+      kind == Kind::kFlash ? tools::ConnectKind::kFlash
+                           : tools::ConnectKind::kVideo,
+      request.width > 0 ? request.width : tools::kDefaultWidth,
+      request.height > 0 ? request.height : tools::kDefaultHeight);
+  return std::nullopt;
 }
 
 Connection::Connection(Connection&& other) noexcept

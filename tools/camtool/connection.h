@@ -1,9 +1,10 @@
 // One connection to a camera for the length of a camtool command.
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
+
+#include "command_line.h"
 
 namespace camtool {
 
@@ -11,13 +12,13 @@ class Connection {
  public:
   enum class Kind {
     kFlash,      // command channel only: flash operations
-    kNoDisplay,  // video without a window: items and snapshots
+    kNoDisplay,  // video without a window: items, snapshots, info
   };
 
-  // Nothing when the camera cannot be reached.
-  static std::optional<Connection> Open(const std::string& address, Kind kind,
-                                        std::int32_t width = 0,
-                                        std::int32_t height = 0);
+  // Connects to the request's address, with its size for video. Nothing
+  // when the camera cannot be reached, with the reason in *whyNot.
+  static std::optional<Connection> Open(const Request& request, Kind kind,
+                                        std::string* whyNot);
 
   Connection(Connection&& other) noexcept;
   Connection& operator=(Connection&&) = delete;

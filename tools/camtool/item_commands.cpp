@@ -9,38 +9,26 @@
 namespace camtool {
 
 Failure GetItem(const Request& request) {
-  std::int32_t item = 0;
-  if (!ParseInt32(request.arguments[0], &item)) {
-    return "item must be a number: " + request.arguments[0];
-  }
+  std::string whyNot;
   const auto camera =
-      Connection::Open(request.address, Connection::Kind::kNoDisplay,
-                       request.width, request.height);
-  if (!camera) return "cannot connect to " + request.address;
+      Connection::Open(request, Connection::Kind::kNoDisplay, &whyNot);
+  if (!camera) return whyNot;
   std::int32_t value = 0;
-  if (rvx_GetSmartMotion(camera->handle(), item, &value) == 0) {
-    return "cannot read item " + request.arguments[0];
+  if (rvx_GetSmartMotion(camera->handle(), request.item, &value) == 0) {
+    return "cannot read item " + std::to_string(request.item);
   }
   std::printf("%d\n", static_cast<int>(value));
   return std::nullopt;
 }
 
 Failure SetItem(const Request& request) {
-  std::int32_t item = 0;
-  std::int32_t value = 0;
-  if (!ParseInt32(request.arguments[0], &item)) {
-    return "item must be a number: " + request.arguments[0];
-  }
-  if (!ParseInt32(request.arguments[1], &value)) {
-    return "value must be a 32-bit number: " + request.arguments[1];
-  }
+  std::string whyNot;
   const auto camera =
-      Connection::Open(request.address, Connection::Kind::kNoDisplay,
-                       request.width, request.height);
-  if (!camera) return "cannot connect to " + request.address;
-  if (rvx_SetSmartMotion(camera->handle(), item, value) == 0) {
-    return "camera did not take item " + request.arguments[0] + " = " +
-           request.arguments[1];
+      Connection::Open(request, Connection::Kind::kNoDisplay, &whyNot);
+  if (!camera) return whyNot;
+  if (rvx_SetSmartMotion(camera->handle(), request.item, request.value) == 0) {
+    return "camera did not take item " + std::to_string(request.item) + " = " +
+           std::to_string(request.value);
   }
   return std::nullopt;
 }

@@ -3,42 +3,59 @@
 #include <string>
 #include <variant>
 
+#include "arguments.h"
 #include "command_line.h"
 #include "commands.h"
 
 namespace {
 
+using camtool::Command;
 using camtool::Failure;
 using camtool::Request;
 
 Failure Run(const Request& request) {
-  const std::string& command = request.command;
-  if (command == "get") return camtool::GetItem(request);
-  if (command == "set") return camtool::SetItem(request);
-  if (command == "record-read") return camtool::ReadRecord(request);
-  if (command == "record-write") return camtool::WriteRecord(request);
-  if (command == "area-read") return camtool::ReadArea(request);
-  if (command == "areas-write") return camtool::WriteAreas(request);
-  return camtool::Snapshot(request);
+  switch (request.command) {
+    case Command::kGet:
+      return camtool::GetItem(request);
+    case Command::kSet:
+      return camtool::SetItem(request);
+    case Command::kReadRecord:
+      return camtool::ReadRecord(request);
+    case Command::kWriteRecord:
+      return camtool::WriteRecord(request);
+    case Command::kReadArea:
+      return camtool::ReadArea(request);
+    case Command::kWriteAreas:
+      return camtool::WriteAreas(request);
+    case Command::kSnapshot:
+      return camtool::Snapshot(request);
+    case Command::kInfo:
+      return camtool::Info(request);
+  }
+  return "unknown command";
 }
 
-int Fail(const std::string& message) {
+int Fail(const std::string& message, int status) {
   std::fprintf(stderr, "camtool: %s\n", message.c_str());
-  return 1;
+  return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   const camtool::Parsed parsed = camtool::ParseCommandLine(argc, argv);
-  if (const auto* message = std::get_if<std::string>(&parsed)) {
-    return Fail(*message);
+  if (const auto* refused = std::get_if<std::string>(&parsed)) {
+    if (refused->empty()) {
+      camtool::PrintUsage(stderr);
+      return tools::kUsageStatus;
+    }
+    return Fail(*refused, tools::kUsageStatus);
   }
   const Request& request = std::get<Request>(parsed);
   if (request.help) {
-    camtool::PrintUsage();
+    camtool::PrintUsage(stdout);
     return 0;
   }
   const Failure failure = Run(request);
-  return failure ? Fail(*failure) : 0;
+  return failure ? Fail(*failure, 1) : 0;
 }

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <cstring>
 #include <mutex>
-#include <string_view>
 #include <vector>
 
+#include "arguments.h"
 #include "commands.h"
 #include "connection.h"
 #include "quorvel/quorvel.h"
@@ -14,12 +14,7 @@
 namespace camtool {
 namespace {
 
-constexpr std::int32_t kPixelFormatBayer = 52;
 constexpr auto kFrameWait = std::chrono::seconds(5);
-
-// The library's sizes for a connection that asked for none.
-constexpr std::int32_t kDefaultWidth = 640;
-constexpr std::int32_t kDefaultHeight = 480;
 
 // The frame the receiver thread hands over. The stream callback's user
 // value is only 32 bits wide and cannot carry a pointer, so the one
@@ -48,7 +43,8 @@ void RVX_CALL TakeFrame(const char*, std::uint8_t* pixels,
   if (capture.done || pixels == nullptr || pixelCount != capture.wantedPixels) {
     return;
   }
-  const std::size_t bytesPerPixel = pixelFormat == kPixelFormatBayer ? 2 : 1;
+  const std::size_t bytesPerPixel =
+      pixelFormat == RVX_FORMAT_BAYER_GRBG10 ? 2 : 1;
   capture.pixels.assign(
       pixels, pixels + static_cast<std::size_t>(pixelCount) * bytesPerPixel);
   capture.pixelFormat = pixelFormat;
@@ -56,27 +52,19 @@ void RVX_CALL TakeFrame(const char*, std::uint8_t* pixels,
   capture.arrived.notify_all();
 }
 
-bool EndsWith(std::string_view text, std::string_view tail) {
-  return text.size() > tail.size() &&
-         text.substr(text.size() - tail.size()) == tail;
-}
-
 }  // namespace
 
 Failure Snapshot(const Request& request) {
-  const std::string& path = request.arguments[0];
-  const bool bmp = EndsWith(path, ".bmp");
-  if (!bmp && !EndsWith(path, ".raw")) {
-    return "snapshot file must end in .bmp or .raw: " + path;
-  }
-  const std::int32_t width = request.width > 0 ? request.width : kDefaultWidth;
+  const std::string& path = request.path;
+  const std::int32_t width =
+      request.width > 0 ? request.width : tools::kDefaultWidth;
   const std::int32_t height =
-      request.height > 0 ? request.height : kDefaultHeight;
+      request.height > 0 ? request.height : tools::kDefaultHeight;
 
+  std::string whyNot;
   const auto camera =
-      Connection::Open(request.address, Connection::Kind::kNoDisplay,
-                       request.width, request.height);
-  if (!camera) return "cannot connect to " + request.address;
+      Connection::Open(request, Connection::Kind::kNoDisplay, &whyNot);
+  if (!camera) return whyNot;
 
   Capture& capture = TheCapture();
   {
@@ -96,7 +84,8 @@ Failure Snapshot(const Request& request) {
   // The stream is stopped and capture.done keeps the callback from
   // touching the pixels again, so they are read without the lock.
   const std::int32_t saved =
-      bmp ? rvx_RawImageToBmpRGBFileA(capture.pixels.data(), path.c_str(),
+      request.bmp
+          ? rvx_RawImageToBmpRGBFileA(capture.pixels.data(), path.c_str(),
                                       width, height, capture.pixelFormat)
           : rvx_RawImageToRawFileA(capture.pixels.data(), path.c_str(), width,
                                    height, capture.pixelFormat);

@@ -1,5 +1,5 @@
 // camview: shows one camera live in an X11 window.
-//   camview ADDRESS [WIDTH HEIGHT]
+//   camview [--size WxH] ADDRESS, or camview ADDRESS WIDTH HEIGHT
 // Keys: + / - zoom, arrows scroll, d object detection on/off, a highlight
 // every object, 1-9 object n, n no highlight, q or closing the window quits.
 // The title shows the frames received and drawn a second.
@@ -8,7 +8,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "arguments.h"
+#include "connect_failure.h"
 #include "quorvel/quorvel.h"
+#include "view_options.h"
 #include "viewer_controls.h"
 #include "viewer_window.h"
 
@@ -17,17 +20,10 @@ namespace {
 constexpr int kEventWaitMs = 100;
 constexpr auto kTitleRefresh = std::chrono::seconds(1);
 
-void PrintUsage() {
-  std::fprintf(stderr,
-               "usage: camview ADDRESS [WIDTH HEIGHT]\n"
-               "  keys: + - zoom, arrows scroll, d detection on/off,\n"
-               "        a all objects, 1-9 object n, n none, q quit\n");
-}
-
 std::string Title(const std::string& address, const char* handle) {
   double received = 0, shown = 0;
-  (void)rvx_GetFPS(handle, 41, &received);
-  (void)rvx_GetFPS(handle, 42, &shown);
+  (void)rvx_GetFPS(handle, RVX_FPS_RECEIVED, &received);
+  (void)rvx_GetFPS(handle, RVX_FPS_DISPLAYED, &shown);
   char text[160];
   std::snprintf(text, sizeof text,
                 "camview %s - received %.1f fps, shown %.1f fps",
@@ -38,13 +34,18 @@ std::string Title(const std::string& address, const char* handle) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2 && argc != 4) {
-    PrintUsage();
-    return 2;
+  // Everything about the command line is settled before the display is
+  // opened or the address looked up.
+  if (tools::WantsHelp(argc, argv)) {
+    camview::PrintUsage(stdout);
+    return 0;
   }
-  const std::string address = argv[1];
-  const std::int32_t width = argc == 4 ? std::atoi(argv[2]) : 0;
-  const std::int32_t height = argc == 4 ? std::atoi(argv[3]) : 0;
+  camview::ViewOptions options;
+  if (auto refused = camview::ParseViewOptions(argc, argv, &options)) {
+    std::fprintf(stderr, "camview: %s\n", refused->c_str());
+    return tools::kUsageStatus;
+  }
+  const std::string& address = options.address;
 
   camview::ViewerWindow window;
   if (!window.ok()) {
@@ -53,16 +54,19 @@ int main(int argc, char** argv) {
     return 1;
   }
   const char* handle =
-      rvx_ConnectCameraDisplayA(address.c_str(), width, height);
+      rvx_ConnectCameraDisplayA(address.c_str(), options.width, options.height);
   if (handle == nullptr) {
-    std::fprintf(stderr, "camview: cannot connect to the camera at %s\n",
-                 address.c_str());
+    const std::string why = tools::ExplainConnectFailure(
+        address, tools::ConnectKind::kVideo,
+        options.width > 0 ? options.width : tools::kDefaultWidth,
+        options.height > 0 ? options.height : tools::kDefaultHeight);
+    std::fprintf(stderr, "camview: %s\n", why.c_str());
     return 1;
   }
   // The window is as large as the picture the library draws.
   std::int32_t shownWidth = 640, shownHeight = 480;
-  (void)rvx_GetMiscOption(handle, 29, &shownWidth);
-  (void)rvx_GetMiscOption(handle, 30, &shownHeight);
+  (void)rvx_GetMiscOption(handle, RVX_OPTION_DISPLAY_WIDTH, &shownWidth);
+  (void)rvx_GetMiscOption(handle, RVX_OPTION_DISPLAY_HEIGHT, &shownHeight);
   if (!window.Create(static_cast<std::uint16_t>(shownWidth),
                      static_cast<std::uint16_t>(shownHeight))) {
     std::fprintf(stderr, "camview: cannot create the window\n");
