@@ -17,18 +17,18 @@ from ._version import __version__
 from .camera import Camera, Decimation, disconnect_all
 from .constants import (FLASH_AREA_SIZE, FLASH_AREAS, FLASH_MAX_WRITE,
                         FLASH_RECORD_SIZE, ITEMS, OPTIONS, FlashOp, Format,
-                        Fps, Highlight, Item, Mode, Option)
+                        Fps, Highlight, Item, LostReason, Mode, Option)
 from .errors import Closed, Error, LibraryNotFoundError, Timeout
-from .events import (AlarmEvent, Event, FrameAnnounced, ObjectReport,
-                     ObjectsEvent)
+from .events import (AlarmEvent, CameraLost, Event, FrameAnnounced,
+                     ObjectReport, ObjectsEvent)
 from .image import save_bmp, save_raw, to_bmp_image
 from .queues import DropOldestQueue
 
 __all__ = [
-    "AlarmEvent", "Camera", "Closed", "Decimation", "DropOldestQueue",
+    "AlarmEvent", "Camera", "CameraLost", "Closed", "Decimation", "DropOldestQueue",
     "Error", "Event", "FLASH_AREAS", "FLASH_AREA_SIZE", "FLASH_MAX_WRITE",
     "FLASH_RECORD_SIZE", "FlashOp", "Format", "Fps", "FrameAnnounced",
-    "Highlight", "ITEMS", "Item", "LibraryNotFoundError", "Mode", "OPTIONS",
+    "Highlight", "ITEMS", "Item", "LibraryNotFoundError", "LostReason", "Mode", "OPTIONS",
     "ObjectReport", "ObjectsEvent", "Option", "Timeout", "__version__",
     "disconnect_all", "load_library", "save_bmp", "save_raw", "to_bmp_image",
 ]

@@ -52,6 +52,7 @@ StreamCallback = _FunctionType(None, c_void_p, c_void_p, c_int32, c_int32,
 AlarmCallback = _FunctionType(None, c_void_p, c_void_p, c_int32)
 ObjectsCallback = _FunctionType(None, c_void_p, c_int32,
                                 ctypes.POINTER(ObjectReportStruct), c_int32)
+CameraLostCallback = _FunctionType(None, c_void_p, c_int32, c_int32)
 
 _INT_OUT = ctypes.POINTER(c_int32)
 _DOUBLE_OUT = ctypes.POINTER(c_double)
@@ -75,6 +76,8 @@ _PROTOTYPES = {
         (None, [c_char_p, c_int32, ObjectsCallback]),
     "rvx_SetCallbackReceivedOneFrame":
         (None, [c_char_p, c_int32, FrameCallback]),
+    "rvx_SetCallbackCameraLost":
+        (None, [c_char_p, c_int32, CameraLostCallback]),
     "rvx_StartVideoStream": (None, [c_char_p, c_void_p]),
     "rvx_StartVideoStream2":
         (None, [c_char_p, c_void_p, StreamCallback, c_int32]),

@@ -316,7 +316,7 @@ class Camera:
     def frames(self, timeout=None):
         """Iterates over frames as they arrive (see next_frame); raises
         Timeout when no frame comes within `timeout` seconds, and ends when
-        the camera is closed."""
+        the camera is closed or lost."""
         while True:
             try:
                 yield self._frames.get(timeout)
@@ -408,6 +408,8 @@ class Camera:
         # Receiver thread: build the event (a copy) and queue it.
         if kind == "frame":
             self._lines = arguments[0]
+        elif kind == "lost":
+            self._frames.close()
         handler = self._handlers.get(kind, _UNSUBSCRIBED)
         if handler is _UNSUBSCRIBED:
             return

@@ -109,6 +109,15 @@ class FlashOp(IntEnum):
     NOTHING_TOO = 924
 
 
+class LostReason(IntEnum):
+    """Why a camera was lost (CameraLost.reason)."""
+
+    DATA_CONNECTION = 1
+    DATA_PROTOCOL = 2
+    COMMAND_TIMEOUT = 3
+    COMMAND_CONNECTION = 4
+
+
 FLASH_RECORD_SIZE = 372
 """Bytes of the camera's device record."""
 FLASH_AREA_SIZE = 524288

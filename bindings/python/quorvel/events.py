@@ -71,12 +71,26 @@ class ObjectsEvent(Event):
     objects: Tuple[ObjectReport, ...]
 
 
+@dataclass(frozen=True)
+class CameraLost(Event):
+    """The camera is lost: no more frames will come, and frames() ends.
+    `reason` is a LostReason. Connecting the address again connects
+    afresh."""
+
+    kind: ClassVar[str] = "lost"
+    reason: int
+
+
 def _frame(camera, lines):
     return FrameAnnounced(camera.handle, time.monotonic(), lines)
 
 
 def _alarm(camera, mask):
     return AlarmEvent(camera.handle, time.monotonic(), camera._copy_mask(mask))
+
+
+def _lost(camera, reason):
+    return CameraLost(camera.handle, time.monotonic(), reason)
 
 
 def _objects(camera, count, reports):
@@ -110,4 +124,7 @@ EVENT_KINDS = {
                        _native.AlarmCallback, _alarm),
     "objects": EventKind("rvx_SetCallbackDetectObjectsReport",
                          _native.ObjectsCallback, _objects),
+    # Always set: a lost camera ends the frame iterator.
+    "lost": EventKind("rvx_SetCallbackCameraLost",
+                      _native.CameraLostCallback, _lost, always=True),
 }

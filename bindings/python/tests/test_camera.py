@@ -147,3 +147,18 @@ def test_lifecycle(camsim):
         camera.get("internal_sps")
     with quorvel.Camera.connect("127.0.40.7", 64, 48) as again:
         assert again.get("internal_sps") == 40  # the address is free again
+
+
+def test_lost_camera_ends_the_frames(camsim):
+    process = camsim("127.0.40.9")
+    with quorvel.Camera.connect("127.0.40.9", 64, 48) as camera:
+        camera.subscribe("lost")
+        camera.start()
+        camera.next_frame(timeout=10)
+        process.kill()
+        event = camera.next_event(timeout=20)
+        assert isinstance(event, quorvel.CameraLost)
+        assert event.reason in (quorvel.LostReason.DATA_CONNECTION,
+                                quorvel.LostReason.DATA_PROTOCOL)
+        list(camera.frames(timeout=10))  # ends, however many were queued
+        assert camera.fps_received == 0.0

@@ -24,7 +24,8 @@ def test_binding_matches_the_header():
     assert quorvel.__version__ == version
     enums = {"FORMAT": quorvel.Format, "ITEM": quorvel.Item, "MODE": quorvel.Mode,
              "HIGHLIGHT": quorvel.Highlight, "OPTION": quorvel.Option,
-             "FPS": quorvel.Fps, "FLASH": quorvel.FlashOp}
+             "FPS": quorvel.Fps, "FLASH": quorvel.FlashOp,
+             "LOST": quorvel.LostReason}
     names = re.findall(r"\bRVX_([A-Z]+)_(\w+) = (-?\d+)", text)
     # Every named value on both sides: the enumerations and the 3 sizes.
     assert len(names) == sum(len(enum) for enum in enums.values()) + 3
