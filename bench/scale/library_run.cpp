@@ -22,8 +22,8 @@ constexpr auto kFirstFramesDeadline = std::chrono::seconds(60);
 constexpr std::uint64_t kRunningFrames = 3;
 constexpr std::uint32_t kWaitSliceMs = 20;
 
-// Frames received a camera, counted by the stream callback; the callback's
-// user value is the camera's index.
+// Frames received, a counter per camera, counted by the stream callback
+// (whose user value is the camera's index).
 std::array<std::atomic<std::uint64_t>, kMaxCameras> receivedFrames;
 
 void RVX_CALL CountFrame(const char*, std::uint8_t*, std::int32_t, std::int32_t,
@@ -116,6 +116,21 @@ class LibraryCameras {
     return true;
   }
 
+  bool WaitUntilCaughtUp() const {
+    const Clock::time_point deadline = SecondsFromNow(kCatchUpDeadlineS);
+    for (;;) {
+      const Clock::time_point now = Clock::now();
+      bool caughtUp = true;
+      for (int i = 0; i < count_ && caughtUp; ++i) {
+        const std::size_t at = static_cast<std::size_t>(i);
+        caughtUp = CaughtUp(receivedFrames[at].load(), starts_[at], now);
+      }
+      if (caughtUp) return true;
+      if (now > deadline) return false;
+      quorvel::platform::SleepMs(kWaitSliceMs);
+    }
+  }
+
   // Stops each camsim's stream behind the library's back, through a command
   // channel of the bench's own, so that the library still takes every frame
   // already sent. Returns the frames due over every camera's stream time,
@@ -185,6 +200,9 @@ bool MeasureStream(const RunConfig& config, StreamKind kind, Figures& figures) {
   }
   library.Start();
   SleepSeconds(config.warmUpS);
+  if (!library.WaitUntilCaughtUp()) {
+    figures.AddProblem("streams still behind as the window opened");
+  }
   const std::uint64_t received = library.Received();
   const std::uint64_t shown = library.Shown();
   {

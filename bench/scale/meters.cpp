@@ -15,8 +15,20 @@ double MsSince(Clock::time_point start) {
       .count();
 }
 
+Clock::time_point SecondsFromNow(double seconds) {
+  return Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                            std::chrono::duration<double>(seconds));
+}
+
 double FramesDue(Clock::time_point start, Clock::time_point stop) {
   return 1.0 + kFps * std::chrono::duration<double>(stop - start).count();
+}
+
+bool CaughtUp(std::uint64_t received, Clock::time_point start,
+              Clock::time_point now) {
+  constexpr double kFramesOnTheirWay = 2.0;
+  return static_cast<double>(received) + kFramesOnTheirWay >=
+         FramesDue(start, now);
 }
 
 void SleepSeconds(double seconds) {

@@ -13,9 +13,16 @@ namespace scale {
 using Clock = std::chrono::steady_clock;
 
 double MsSince(Clock::time_point start);
+Clock::time_point SecondsFromNow(double seconds);
 // Frames a camsim owes for a stream from start to stop: one as the stream
 // starts, then kFps a second.
 double FramesDue(Clock::time_point start, Clock::time_point stop);
+// Whether a camera whose stream started at start has received, by now, all
+// the frames due but the one or two still on their way. A camsim that fell
+// behind (on a loaded machine, while the streams start) catches up in a
+// burst, which must not land in a measured window.
+bool CaughtUp(std::uint64_t received, Clock::time_point start,
+              Clock::time_point now);
 void SleepSeconds(double seconds);
 // The first three fields of /proc/loadavg.
 std::string LoadAverage();

@@ -55,9 +55,7 @@ class PlainLoop {
   }
 
   void ReadFor(double seconds) {
-    ReadUntil(Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                 std::chrono::duration<double>(seconds)),
-              [] { return false; });
+    ReadUntil(SecondsFromNow(seconds), [] { return false; });
   }
 
   // Reads every data channel until the deadline or until done() holds.
@@ -91,6 +89,14 @@ class PlainLoop {
                            [](std::uint64_t sum, const Camera& camera) {
                              return sum + camera.counter.frames();
                            });
+  }
+
+  bool AllCaughtUp(const std::vector<Clock::time_point>& starts) const {
+    const Clock::time_point now = Clock::now();
+    for (std::size_t i = 0; i < cameras_.size(); ++i) {
+      if (!CaughtUp(cameras_[i].counter.frames(), starts[i], now)) return false;
+    }
+    return true;
   }
 
   bool AllCompleted(std::uint64_t completions) const {
@@ -166,6 +172,11 @@ Figures RunPlainLoop(const RunConfig& config, int cameras,
     return figures;
   }
   loop.ReadFor(config.warmUpS);
+  const Clock::time_point caughtUpDeadline = SecondsFromNow(kCatchUpDeadlineS);
+  if (!loop.ReadUntil(caughtUpDeadline,
+                      [&] { return loop.AllCaughtUp(*starts); })) {
+    figures.AddProblem("streams still behind as the window opened");
+  }
   const std::uint64_t before = loop.Frames();
   {
     const Meter window(fleet);

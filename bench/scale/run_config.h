@@ -16,6 +16,9 @@ inline constexpr int kMaxCameras = 64;
 // connections even when a camsim outlives its run for a moment.
 inline constexpr int kLibrarySubnet = 50;
 inline constexpr int kPlainSubnet = 51;
+// How long a run waits for its streams to catch up before the window opens
+// regardless.
+inline constexpr double kCatchUpDeadlineS = 30.0;
 
 struct RunConfig {
   std::string camsim;    // the camsim program

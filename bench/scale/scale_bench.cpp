@@ -194,16 +194,16 @@ int main(int argc, char** argv) {
       options.config.warmUpS, sysconf(_SC_NPROCESSORS_ONLN), loadBefore.c_str(),
       LoadAverage().c_str());
   std::printf(
-      "cpu: this process's CPU as a share of one core, over the window, a\n"
-      "camera and in all; x plain: cpu all against the plain loop on the same\n"
-      "traffic; fps/cam: frames received a second a camera in the window;\n"
+      "cpu: this process's CPU as a share of one core over the window, a\n"
+      "  camera and in all; x plain: cpu all over the plain loop's on the\n"
+      "  same traffic; fps/cam: frames received a second a camera in the\n"
+      "  window, which opens once every stream has caught up\n"
       "rx/sent, lost: frames received over frames camsim sent, whole stream;\n"
-      "sent/due: frames sent over those due at 30 a second; shown/rx: frames\n"
-      "presented in the windows over frames received; conn/disc ms: "
-      "connecting\n"
-      "all, disconnecting all while streaming; idle cpu: connected, no "
-      "stream;\n"
-      "camsim: all camsims' CPU; machine: share of all cores busy.\n\n");
+      "  sent/due: frames sent over those due at 30 a second; shown/rx:\n"
+      "  frames presented in the windows over frames received, in the window\n"
+      "conn ms: connecting all; disc ms: disconnecting all while streaming;\n"
+      "  idle cpu: connected, no stream; camsim: all camsims' CPU; machine:\n"
+      "  share of all cores busy, whoever used them\n\n");
   PrintTable(rows);
   return 0;
 }
