@@ -17,8 +17,9 @@ struct Figures {
                         // plain loop that read the same traffic
   bool plainLoop = false;
   int cameras = 0;
-  MeterReading window;                       // the measured window
-  std::uint64_t windowFrames = 0;            // frames received in it
+  MeterReading window;             // the measured window
+  std::uint64_t windowFrames = 0;  // frames received in it
+  double worstLagS = 0.0;          // the camera furthest behind as it closed
   std::optional<std::uint64_t> windowShown;  // frames presented in it
   // The whole stream, start to stop: received is counted after a fence
   // that every frame sent before it has passed.

@@ -116,19 +116,21 @@ class LibraryCameras {
     return true;
   }
 
+  Lag LagNow() const {
+    std::vector<std::uint64_t> received;
+    for (int i = 0; i < count_; ++i) {
+      received.push_back(receivedFrames[static_cast<std::size_t>(i)].load());
+    }
+    return LagAt(received, starts_, Clock::now());
+  }
+
   bool WaitUntilCaughtUp() const {
     const Clock::time_point deadline = SecondsFromNow(kCatchUpDeadlineS);
-    for (;;) {
-      const Clock::time_point now = Clock::now();
-      bool caughtUp = true;
-      for (int i = 0; i < count_ && caughtUp; ++i) {
-        const std::size_t at = static_cast<std::size_t>(i);
-        caughtUp = CaughtUp(receivedFrames[at].load(), starts_[at], now);
-      }
-      if (caughtUp) return true;
-      if (now > deadline) return false;
+    while (!CaughtUp(LagNow(), handles_.size())) {
+      if (Clock::now() > deadline) return false;
       quorvel::platform::SleepMs(kWaitSliceMs);
     }
+    return true;
   }
 
   // Stops each camsim's stream behind the library's back, through a command
@@ -211,6 +213,7 @@ bool MeasureStream(const RunConfig& config, StreamKind kind, Figures& figures) {
     figures.window = window.Read();
   }
   figures.windowFrames = library.Received() - received;
+  figures.worstLagS = library.LagNow().worstS;
   if (kind != StreamKind::kPictures) {
     figures.windowShown = library.Shown() - shown;
   }

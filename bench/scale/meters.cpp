@@ -2,6 +2,7 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -24,11 +25,21 @@ double FramesDue(Clock::time_point start, Clock::time_point stop) {
   return 1.0 + kFps * std::chrono::duration<double>(stop - start).count();
 }
 
-bool CaughtUp(std::uint64_t received, Clock::time_point start,
-              Clock::time_point now) {
+Lag LagAt(const std::vector<std::uint64_t>& received,
+          const std::vector<Clock::time_point>& starts, Clock::time_point now) {
+  Lag lag;
+  for (std::size_t i = 0; i < received.size() && i < starts.size(); ++i) {
+    const double behind =
+        FramesDue(starts[i], now) - static_cast<double>(received[i]);
+    lag.frames += behind;
+    lag.worstS = std::max(lag.worstS, behind / kFps);
+  }
+  return lag;
+}
+
+bool CaughtUp(const Lag& lag, std::size_t cameras) {
   constexpr double kFramesOnTheirWay = 2.0;
-  return static_cast<double>(received) + kFramesOnTheirWay >=
-         FramesDue(start, now);
+  return lag.frames <= kFramesOnTheirWay * static_cast<double>(cameras);
 }
 
 void SleepSeconds(double seconds) {

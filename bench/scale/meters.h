@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "scale/camsim_fleet.h"
 
@@ -17,12 +18,19 @@ Clock::time_point SecondsFromNow(double seconds);
 // Frames a camsim owes for a stream from start to stop: one as the stream
 // starts, then kFps a second.
 double FramesDue(Clock::time_point start, Clock::time_point stop);
-// Whether a camera whose stream started at start has received, by now, all
-// the frames due but the one or two still on their way. A camsim that fell
-// behind (on a loaded machine, while the streams start) catches up in a
-// burst, which must not land in a measured window.
-bool CaughtUp(std::uint64_t received, Clock::time_point start,
-              Clock::time_point now);
+// How far streams are behind what their camsims owe: a camsim that fell
+// behind (on a loaded machine, or while the streams start) catches up in a
+// burst, which must not land in a measured window unnoticed.
+struct Lag {
+  double frames = 0.0;  // all the cameras together
+  double worstS = 0.0;  // the camera furthest behind, in seconds of stream
+};
+// received[i] frames of the stream that started at starts[i].
+Lag LagAt(const std::vector<std::uint64_t>& received,
+          const std::vector<Clock::time_point>& starts, Clock::time_point now);
+// Whether the streams together owe no more than the one or two frames a
+// camera has on their way.
+bool CaughtUp(const Lag& lag, std::size_t cameras);
 void SleepSeconds(double seconds);
 // The first three fields of /proc/loadavg.
 std::string LoadAverage();

@@ -91,12 +91,12 @@ class PlainLoop {
                            });
   }
 
-  bool AllCaughtUp(const std::vector<Clock::time_point>& starts) const {
-    const Clock::time_point now = Clock::now();
-    for (std::size_t i = 0; i < cameras_.size(); ++i) {
-      if (!CaughtUp(cameras_[i].counter.frames(), starts[i], now)) return false;
+  Lag LagNow(const std::vector<Clock::time_point>& starts) const {
+    std::vector<std::uint64_t> received;
+    for (const Camera& camera : cameras_) {
+      received.push_back(camera.counter.frames());
     }
-    return true;
+    return LagAt(received, starts, Clock::now());
   }
 
   bool AllCompleted(std::uint64_t completions) const {
@@ -173,8 +173,9 @@ Figures RunPlainLoop(const RunConfig& config, int cameras,
   }
   loop.ReadFor(config.warmUpS);
   const Clock::time_point caughtUpDeadline = SecondsFromNow(kCatchUpDeadlineS);
-  if (!loop.ReadUntil(caughtUpDeadline,
-                      [&] { return loop.AllCaughtUp(*starts); })) {
+  if (!loop.ReadUntil(caughtUpDeadline, [&] {
+        return CaughtUp(loop.LagNow(*starts), cameras);
+      })) {
     figures.AddProblem("streams still behind as the window opened");
   }
   const std::uint64_t before = loop.Frames();
@@ -184,6 +185,7 @@ Figures RunPlainLoop(const RunConfig& config, int cameras,
     figures.window = window.Read();
   }
   figures.windowFrames = loop.Frames() - before;
+  figures.worstLagS = loop.LagNow(*starts).worstS;
 
   start = Clock::now();
   const auto stops = loop.SendToAll(kStopStreamCommand);

@@ -194,10 +194,12 @@ int main(int argc, char** argv) {
       options.config.warmUpS, sysconf(_SC_NPROCESSORS_ONLN), loadBefore.c_str(),
       LoadAverage().c_str());
   std::printf(
-      "cpu: this process's CPU as a share of one core over the window, a\n"
-      "  camera and in all; x plain: cpu all over the plain loop's on the\n"
-      "  same traffic; fps/cam: frames received a second a camera in the\n"
-      "  window, which opens once every stream has caught up\n"
+      "cpu/cam, cpu all: this process's CPU as a share of one core over the\n"
+      "  window, a camera and in all; us/frame: its CPU a frame received;\n"
+      "  x plain: us/frame over the plain loop's on the same traffic\n"
+      "fps/cam: frames received a second a camera in the window, which opens\n"
+      "  once the streams have caught up; lag s: the camera furthest behind\n"
+      "  its camsim's 30 a second as the window closed\n"
       "rx/sent, lost: frames received over frames camsim sent, whole stream;\n"
       "  sent/due: frames sent over those due at 30 a second; shown/rx:\n"
       "  frames presented in the windows over frames received, in the window\n"
