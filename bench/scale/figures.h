@@ -20,7 +20,7 @@ struct Figures {
   MeterReading window;             // the measured window
   std::uint64_t windowFrames = 0;  // frames received in it
   double worstLagS = 0.0;          // the camera furthest behind as it closed
-  std::optional<std::uint64_t> windowShown;  // frames presented in it
+  std::optional<std::uint64_t> windowShown;  // frames drawn in it
   // The whole stream, start to stop: received is counted after a fence
   // that every frame sent before it has passed.
   std::uint64_t received = 0;

@@ -2,9 +2,11 @@
 
 #include <array>
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "app/camera_lib_app.h"
 #include "display/memory_windows.h"
 #include "platform/clock.h"
 #include "platform/socket.h"
@@ -94,14 +96,29 @@ class LibraryCameras {
     return frames;
   }
 
+  // Frames the display threads drew. Read from the cameras' own counts: a
+  // copy of 64 memory windows would take long enough on a loaded machine
+  // to skew the window it marks.
   std::uint64_t Shown() const {
     std::uint64_t frames = 0;
-    for (const RvxWindow window : windows_) {
-      if (const auto state = quorvel::display::ReadMemoryWindow(window)) {
-        frames += state->framesPresented;
-      }
+    for (const char* handle : handles_) {
+      const quorvel::CameraRef record =
+          quorvel::TheApp().registry().Find(handle);
+      if (record == nullptr) continue;
+      std::lock_guard<std::mutex> lock(record->shownFpsLock);
+      frames += static_cast<std::uint64_t>(record->shownFrameCount);
     }
     return frames;
+  }
+
+  // Whether every window has been drawn into: the cameras' counts include
+  // frames that a failed binding took without drawing.
+  bool AllWindowsDrawn() const {
+    for (const RvxWindow window : windows_) {
+      const auto state = quorvel::display::ReadMemoryWindow(window);
+      if (!state || state->framesPresented == 0) return false;
+    }
+    return true;
   }
 
   bool WaitUntilRunning() const {
@@ -205,17 +222,22 @@ bool MeasureStream(const RunConfig& config, StreamKind kind, Figures& figures) {
   if (!library.WaitUntilCaughtUp()) {
     figures.AddProblem("streams still behind as the window opened");
   }
-  const std::uint64_t received = library.Received();
-  const std::uint64_t shown = library.Shown();
   {
+    // The counts are taken right beside the meter's clock readings, which
+    // come last as it starts and first as it is read.
     const Meter window(fleet);
+    const std::uint64_t received = library.Received();
+    const std::uint64_t shown = library.Shown();
     SleepSeconds(config.windowS);
+    figures.windowFrames = library.Received() - received;
+    if (kind != StreamKind::kPictures) {
+      figures.windowShown = library.Shown() - shown;
+    }
     figures.window = window.Read();
   }
-  figures.windowFrames = library.Received() - received;
   figures.worstLagS = library.LagNow().worstS;
-  if (kind != StreamKind::kPictures) {
-    figures.windowShown = library.Shown() - shown;
+  if (!library.AllWindowsDrawn()) {
+    figures.AddProblem("a window was never drawn into");
   }
   figures.dueFrames = library.PauseCameras();
   if (figures.dueFrames < 0.0) {

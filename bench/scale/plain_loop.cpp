@@ -178,13 +178,13 @@ Figures RunPlainLoop(const RunConfig& config, int cameras,
       })) {
     figures.AddProblem("streams still behind as the window opened");
   }
-  const std::uint64_t before = loop.Frames();
   {
     const Meter window(fleet);
+    const std::uint64_t before = loop.Frames();
     loop.ReadFor(config.windowS);
+    figures.windowFrames = loop.Frames() - before;
     figures.window = window.Read();
   }
-  figures.windowFrames = loop.Frames() - before;
   figures.worstLagS = loop.LagNow(*starts).worstS;
 
   start = Clock::now();

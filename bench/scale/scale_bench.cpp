@@ -202,7 +202,7 @@ int main(int argc, char** argv) {
       "  its camsim's 30 a second as the window closed\n"
       "rx/sent, lost: frames received over frames camsim sent, whole stream;\n"
       "  sent/due: frames sent over those due at 30 a second; shown/rx:\n"
-      "  frames presented in the windows over frames received, in the window\n"
+      "  frames drawn into the windows over frames received, in the window\n"
       "conn ms: connecting all; disc ms: disconnecting all while streaming;\n"
       "  idle cpu: connected, no stream; camsim: all camsims' CPU; machine:\n"
       "  share of all cores busy, whoever used them\n\n");
