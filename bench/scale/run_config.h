@@ -18,7 +18,7 @@ inline constexpr int kLibrarySubnet = 50;
 inline constexpr int kPlainSubnet = 51;
 // How long a run waits for its streams to catch up before the window opens
 // regardless.
-inline constexpr double kCatchUpDeadlineS = 20.0;
+inline constexpr double kCatchUpDeadlineS = 10.0;
 
 struct RunConfig {
   std::string camsim;    // the camsim program

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -98,13 +99,14 @@ bool ParseKinds(const std::string& text, Options* options) {
          options->masks;
 }
 
-// 0 to go on, else the exit status.
-int ParseOptions(int argc, char** argv, Options* options) {
-  for (int i = 1; i < argc; ++i) {
+// Nothing to go on, else the status to exit with.
+std::optional<int> ParseOptions(int argc, char** argv, Options* options) {
+  // Every option but --help takes a value.
+  for (int i = 1; i < argc; i += 2) {
     const std::string option = argv[i];
     if (option == "--help" || option == "-h") {
       PrintUsage();
-      return -1;
+      return 0;
     }
     const bool hasValue = i + 1 < argc;
     const std::string value = hasValue ? argv[i + 1] : "";
@@ -121,6 +123,7 @@ int ParseOptions(int argc, char** argv, Options* options) {
       good = good && ParseSeconds(value, &options->config.warmUpS);
     } else if (option == "--camsim") {
       options->config.camsim = value;
+      good = good && !value.empty();
     } else {
       good = false;
     }
@@ -129,9 +132,8 @@ int ParseOptions(int argc, char** argv, Options* options) {
                    option.c_str(), hasValue ? " " : "", value.c_str());
       return 2;
     }
-    ++i;
   }
-  return 0;
+  return std::nullopt;
 }
 
 // 64 cameras with display hold several hundred descriptors between the
@@ -155,8 +157,9 @@ void Progress(int cameras, const char* kind) {
 int main(int argc, char** argv) {
   Options options;
   options.config.camsim = CAMSIM_PROGRAM;
-  const int parsed = ParseOptions(argc, argv, &options);
-  if (parsed != 0) return parsed < 0 ? 0 : parsed;
+  if (const std::optional<int> status = ParseOptions(argc, argv, &options)) {
+    return *status;
+  }
   if (::access(options.config.camsim.c_str(), X_OK) != 0) {
     std::fprintf(stderr, "scale_bench: cannot run %s\n",
                  options.config.camsim.c_str());
