@@ -1,31 +1,41 @@
 #include "scale/command_client.h"
 
-#include "command/transfer.h"
+#include "command/wait_ack.h"
 #include "command/wire.h"
+#include "platform/transfer.h"
 
 namespace scale {
 
 using namespace quorvel::command;
+using quorvel::Succeeded;
+using quorvel::platform::IoResult;
+
+namespace {
+const quorvel::platform::TransferLimits kLimits = quorvel::CommandLimits();
+}  // namespace
 
 quorvel::platform::Socket OpenCommandChannel(std::uint32_t ipv4) {
   quorvel::platform::Socket channel =
       quorvel::platform::Socket::ConnectTcp(ipv4, kCommandPort);
-  if (channel.valid() && !WaitAck(channel, kGreetingCode)) channel.Close();
+  if (channel.valid() &&
+      !Succeeded(WaitAck(channel, kGreetingCode, kLimits))) {
+    channel.Close();
+  }
   return channel;
 }
 
 bool SendBareCommand(const quorvel::platform::Socket& channel,
                      std::int32_t code) {
   const WirePair command = EncodePair(code, 0);
-  if (!SendAll(channel, command.data(), static_cast<std::int32_t>(kPairSize)) ||
-      !WaitAck(channel, kAckCode)) {
+  if (quorvel::platform::SendAll(channel, command.data(), kPairSize, kLimits) !=
+          IoResult::kOk ||
+      !Succeeded(WaitAck(channel, kAckCode, kLimits))) {
     return false;
   }
   if (code != kCompletionCode) return true;
   WirePair reply{};
-  return ReceiveAll(channel, reply.data(),
-                    static_cast<std::int32_t>(kPairSize)) ==
-             ReceiveOutcome::kOk &&
+  return quorvel::platform::ReceiveAll(channel, reply.data(), kPairSize,
+                                       kLimits) == IoResult::kOk &&
          PairFirst(reply) == kCompletionCode;
 }
 

@@ -105,8 +105,7 @@ class LibraryCameras {
       const quorvel::CameraRef record =
           quorvel::TheApp().registry().Find(handle);
       if (record == nullptr) continue;
-      std::lock_guard<std::mutex> lock(record->shownFpsLock);
-      frames += static_cast<std::uint64_t>(record->shownFrameCount);
+      frames += static_cast<std::uint64_t>(record->shownRate.frames());
     }
     return frames;
   }
