@@ -8,7 +8,7 @@
 #include "camera/disconnect.h"
 #include "command/flash.h"
 #include "command/smart_motion.h"
-#include "display/stream_control.h"
+#include "stream/stream_control.h"
 #include "imaging/image_export.h"
 #include "platform/text.h"
 #include "quorvel/quorvel.h"

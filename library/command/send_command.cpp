@@ -267,10 +267,4 @@ void ResetCommandEvents(CameraRecord* record, bool keep) {
   record->commandDoneEvent.Clear();
 }
 
-void SignalCommandDone(CameraRecord* record) {
-  if (record != nullptr && record->commandDoneExists.load()) {
-    record->commandDoneEvent.Set();
-  }
-}
-
 }  // namespace quorvel

@@ -74,7 +74,4 @@ struct BulkDestination {
 // the completion event stops existing (disconnect).
 void ResetCommandEvents(CameraRecord* record, bool keep);
 
-// The data channel's notice that command 256 completed.
-void SignalCommandDone(CameraRecord* record);
-
 }  // namespace quorvel

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <new>
 
-#include "command/send_command.h"
 #include "platform/byte_order.h"
 #include "platform/clock.h"
 #include "receiver/motion_mask.h"

@@ -165,6 +165,10 @@ struct CameraNode {
 // camera already lost.
 void MarkLost(CameraRecord& record, std::int32_t reason);
 
+// The data channel's notice that command 256 completed: releases the
+// transaction waiting for it, if one can be.
+void SignalCommandDone(CameraRecord* record);
+
 inline bool IsLost(const CameraRecord& record) {
   return record.lostReason.load() != 0;
 }

@@ -1,4 +1,4 @@
-#include "display/stream_control.h"
+#include "stream/stream_control.h"
 
 #include <cstring>
 #include <thread>
