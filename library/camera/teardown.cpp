@@ -46,6 +46,7 @@ bool StopReceiverThread(CameraRecord& record, std::uint32_t deadline) {
 bool StopDisplayThread(CameraRecord& record, std::uint32_t deadline) {
   if (record.displayThread == nullptr) return true;
   record.threadEvent.Set();
+  record.slots.Interrupt();
   const bool ended = record.displayThread->Stop(Remaining(deadline));
   record.displayThread.reset();
   return ended;
@@ -92,7 +93,10 @@ bool TearDownCamera(CameraRecord& record) {
   // callback running now, then both threads.
   record.receiverQuit.store(true);
   if (record.receiverWake != nullptr) record.receiverWake->Signal();
-  if (record.displayThread != nullptr) record.threadEvent.Set();
+  if (record.displayThread != nullptr) {
+    record.threadEvent.Set();
+    record.slots.Interrupt();
+  }
   const std::uint32_t deadline = platform::TickCount() + kThreadStopWaitMs;
   const bool callbacksEnded = record.callbackGate.Close(Remaining(deadline));
   const bool receiverEnded = StopReceiverThread(record, deadline);

@@ -10,7 +10,6 @@ namespace quorvel {
 
 namespace {
 
-constexpr std::uint32_t kPollMs = 1;
 constexpr std::int32_t kBayerDepth = 10;
 constexpr std::int32_t kMonoDepth = 8;
 
@@ -64,7 +63,11 @@ void CountShownFrame(CameraRecord& record) {
 
 void DisplayThreadProc(CameraRef record) {
   platform::RaiseCurrentThreadPriority(platform::ThreadPriority::kAboveNormal);
-  while (!record->threadEvent.Wait(kPollMs)) {
+  // Asleep until a frame is published or the stop is signalled: an idle
+  // camera costs nothing. The stop interrupts the wait as well as setting
+  // threadEvent, so either order of the two is seen.
+  while (!record->threadEvent.Wait(0)) {
+    if (!record->slots.WaitReady()) continue;
     if (ShowNewestFrame(*record)) CountShownFrame(*record);
   }
 }

@@ -110,6 +110,8 @@ bool CFrameSocket::EnsureMaskBuffers() {
     return false;
   }
   maskCapacity_ = bytes;
+  // Allocated zeroed: as if the frame had started with it.
+  maskCovered_ = bytes;
   return true;
 }
 
@@ -138,11 +140,7 @@ void CFrameSocket::OnFrameHeader(std::int32_t length) {
     writeOffset_ = 0;
     pixelsCovered_ = 0;
     pixelFillPending_ = true;
-    if (maskBuffer_ != nullptr) {
-      std::memset(
-          maskBuffer_.get(), 0,
-          static_cast<std::size_t>(std::min(frameBytes_, maskCapacity_)));
-    }
+    maskCovered_ = 0;
     slot.objectCount = 0;
     slot.objects.reset();
   } else {
@@ -178,7 +176,11 @@ void CFrameSocket::OnFrameData(std::int32_t type, std::int32_t length) {
   std::uint8_t* target =
       mask ? maskBuffer_.get() : record_->slots.fillSlot->pixels.get();
   const std::int32_t capacity = mask ? maskCapacity_ : frameBytes_;
-  if (!mask) CoverPixels(length);
+  if (mask) {
+    CoverMask(length);
+  } else {
+    CoverPixels(length);
+  }
   if (!Check(ReadFrameBody(*record_, socket_, target, capacity, writeOffset_,
                            length, kDataLimits))) {
     return;
@@ -216,24 +218,49 @@ void CFrameSocket::CoverPixels(std::int32_t length) {
   pixelsCovered_ = std::max(pixelsCovered_, writeOffset_ + stored);
 }
 
-void CFrameSocket::FillUncoveredPixels() {
+void CFrameSocket::ZeroMaskUpTo(std::int32_t end) {
+  if (end > maskCovered_) {
+    std::memset(maskBuffer_.get() + maskCovered_, 0,
+                static_cast<std::size_t>(end - maskCovered_));
+    maskCovered_ = end;
+  }
+}
+
+void CFrameSocket::CoverMask(std::int32_t length) {
+  if (writeOffset_ < 0 || writeOffset_ >= maskCapacity_) return;
+  ZeroMaskUpTo(writeOffset_);
+  const std::int32_t bytes = length > 0 ? length : frameBytes_;
+  const std::int32_t stored = std::min(bytes, maskCapacity_ - writeOffset_);
+  maskCovered_ = std::max(maskCovered_, writeOffset_ + stored);
+}
+
+void CFrameSocket::FillUncoveredPixels(std::int32_t from) {
   std::uint8_t* pixels = record_->slots.fillSlot->pixels.get();
-  if (pixelFillPending_ && pixels != nullptr && pixelsCovered_ < frameBytes_) {
-    std::memset(pixels + pixelsCovered_, kUnwrittenPixel,
-                static_cast<std::size_t>(frameBytes_ - pixelsCovered_));
+  from = std::max(from, pixelsCovered_);
+  if (pixelFillPending_ && pixels != nullptr && from < frameBytes_) {
+    std::memset(pixels + from, kUnwrittenPixel,
+                static_cast<std::size_t>(frameBytes_ - from));
   }
   pixelFillPending_ = false;
 }
 
 void CFrameSocket::CompleteFrame(bool maskFrame) {
-  FillUncoveredPixels();
   FrameSlot& slot = *record_->slots.fillSlot;
   // Sizes from the camera are clipped to the record's, and never negative,
   // so every later pass over the slot stays inside its buffers.
   slot.width = std::clamp(frameHeader_.width, 0, record_->width);
   slot.height = std::clamp(lineCount_, 0, record_->height);
 
-  if (maskFrame && slot.pixels != nullptr) {
+  if (!maskFrame || slot.pixels == nullptr) {
+    FillUncoveredPixels(0);
+  } else {
+    // The code read is what the frame's packets stored, or zeros where
+    // none did; the pixels its runs reach are decoded, not marked first.
+    ZeroMaskUpTo(std::min(writeOffset_, maskCapacity_));
+    const std::size_t pixels = static_cast<std::size_t>(slot.width) *
+                               static_cast<std::size_t>(slot.height);
+    FillUncoveredPixels(static_cast<std::int32_t>(
+        MaskRunPixels(maskBuffer_.get(), writeOffset_, pixels)));
     (void)DecodeMotionMask(maskBuffer_.get(), writeOffset_, slot.pixels.get(),
                            slot.width, slot.height);
   }

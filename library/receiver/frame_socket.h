@@ -41,7 +41,14 @@ class CFrameSocket {
   void CompleteFrame(bool maskFrame);
   // Accounts for an image data packet about to be stored at writeOffset_.
   void CoverPixels(std::int32_t length);
-  void FillUncoveredPixels();
+  // Marks the pixels no data reached since the frame started, from `from`
+  // on (what a mask's runs will write is left to the decoding).
+  void FillUncoveredPixels(std::int32_t from);
+  // The mask code counts as zero from each frame start; it is zeroed only
+  // where a mask packet or the decoding is about to reach past what was
+  // stored since.
+  void CoverMask(std::int32_t length);
+  void ZeroMaskUpTo(std::int32_t end);
   void LabelObjects(FrameSlot& slot);
   void Publish();
   bool EnsureMaskBuffers();
@@ -72,6 +79,9 @@ class CFrameSocket {
   // so a whole frame of data is not preceded by a pass over its buffer.
   std::int32_t pixelsCovered_ = 0;
   bool pixelFillPending_ = false;
+  // Bytes of maskBuffer_ from its start that hold this frame's code or the
+  // zeros it starts with.
+  std::int32_t maskCovered_ = 0;
 };
 
 }  // namespace quorvel

@@ -122,4 +122,14 @@ std::int32_t DecodeMotionMask(const std::uint8_t* code, std::int32_t codeBytes,
   return codeBytes;
 }
 
+std::size_t MaskRunPixels(const std::uint8_t* code, std::int32_t codeBytes,
+                          std::size_t limit) {
+  if (code == nullptr) return 0;
+  std::size_t pixels = 0;
+  for (std::int32_t i = 0; i < codeBytes && pixels < limit; ++i) {
+    pixels += (code[i] >> 1) + 1u;
+  }
+  return std::min(pixels, limit);
+}
+
 }  // namespace quorvel

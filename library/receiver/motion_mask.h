@@ -1,6 +1,7 @@
 // Expansion of a camera's run-coded motion mask into a mask image.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace quorvel {
@@ -18,5 +19,10 @@ inline constexpr std::uint8_t kMaskStill = 0x00;
 std::int32_t DecodeMotionMask(const std::uint8_t* code, std::int32_t codeBytes,
                               std::uint8_t* target, std::int32_t width,
                               std::int32_t height);
+
+// How many pixels from the start DecodeMotionMask would write for the same
+// code: the sum of its runs, at most `limit`.
+std::size_t MaskRunPixels(const std::uint8_t* code, std::int32_t codeBytes,
+                          std::size_t limit);
 
 }  // namespace quorvel
