@@ -86,6 +86,10 @@ void RVX_CALL DeliverAlarm(const char*, std::uint8_t*, std::int32_t key) {
   if (auto listener = Listeners().Find(key)) listener->OnAlarm();
 }
 
+void RVX_CALL DeliverLost(const char*, std::int32_t reason, std::int32_t key) {
+  if (auto listener = Listeners().Find(key)) listener->OnLost(reason);
+}
+
 }  // namespace
 
 CameraSession::CameraSession(const CameraSettings& settings,
@@ -108,6 +112,7 @@ CameraSession::CameraSession(const CameraSettings& settings,
   SetDetection(settings.detection);
   rvx_SetCallbackAlarmSignal(handle_, key_, DeliverAlarm);
   rvx_SetCallbackDetectObjectsReport(handle_, key_, DeliverObjects);
+  rvx_SetCallbackCameraLost(handle_, key_, DeliverLost);
   rvx_StartVideoStream2(handle_, 0, DeliverFrame, key_);
 }
 
@@ -115,6 +120,7 @@ CameraSession::~CameraSession() {
   if (handle_ == nullptr) return;
   rvx_SetCallbackAlarmSignal(handle_, 0, nullptr);
   rvx_SetCallbackDetectObjectsReport(handle_, 0, nullptr);
+  rvx_SetCallbackCameraLost(handle_, 0, nullptr);
   // Stops the stream and joins the receiver thread; the stream callback
   // dies with the camera record.
   rvx_DisconnectCamera(handle_);

@@ -21,6 +21,8 @@ class CameraListener {
   virtual void OnFrame(const std::uint8_t* pixels, std::size_t count) = 0;
   virtual void OnObjects(const ObjectReport* objects, std::int32_t count) = 0;
   virtual void OnAlarm() = 0;
+  // The camera is lost (RVX_LOST_*): nothing more will be delivered.
+  virtual void OnLost(std::int32_t reason) = 0;
 };
 
 struct CameraSettings {

@@ -43,7 +43,8 @@ FrameQueue::Wake FrameQueue::Wait(SteadyClock::time_point deadline,
                                   std::vector<QueuedMessage>* messages) {
   std::unique_lock<std::mutex> hold(lock_);
   ready_.wait_until(hold, deadline, [this] {
-    return flushing_ || !frames_.empty() || !messages_.empty();
+    return flushing_ || !frames_.empty() || !messages_.empty() ||
+           lostReason_ != 0;
   });
   const bool gotMessages = !messages_.empty();
   for (QueuedMessage& message : messages_) {
@@ -56,7 +57,21 @@ FrameQueue::Wake FrameQueue::Wait(SteadyClock::time_point deadline,
     frames_.pop_front();
     return Wake::kFrame;
   }
-  return gotMessages ? Wake::kMessages : Wake::kTimedOut;
+  if (gotMessages) return Wake::kMessages;
+  return lostReason_ != 0 ? Wake::kLost : Wake::kTimedOut;
+}
+
+void FrameQueue::Fail(std::int32_t reason) {
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    lostReason_ = reason;
+  }
+  ready_.notify_all();
+}
+
+std::int32_t FrameQueue::lostReason() const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return lostReason_;
 }
 
 void FrameQueue::SetFlushing(bool flushing) {

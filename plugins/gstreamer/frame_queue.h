@@ -52,9 +52,14 @@ class FrameQueue {
   void PushFrame(BufferPtr buffer, SteadyClock::time_point arrival);
   void PushMessage(StructurePtr body, SteadyClock::time_point arrival);
 
-  enum class Wake { kFrame, kMessages, kFlushing, kTimedOut };
+  // Receiver side: the camera is lost; once the frames queued before are
+  // taken, Wait reports it.
+  void Fail(std::int32_t reason);
+  std::int32_t lostReason() const;
+
+  enum class Wake { kFrame, kMessages, kFlushing, kTimedOut, kLost };
   // Streaming side: waits until a frame or a message is queued, flushing is
-  // switched on, or `deadline` passes. Every queued message is moved into
+  // switched on, the camera is lost, or `deadline` passes. Every queued message is moved into
   // `messages` whatever the result; `frame` is written for kFrame only.
   Wake Wait(SteadyClock::time_point deadline, QueuedFrame* frame,
             std::vector<QueuedMessage>* messages);
@@ -73,6 +78,7 @@ class FrameQueue {
   std::uint64_t delivered_ = 0;
   std::uint64_t dropped_ = 0;
   bool flushing_ = false;
+  std::int32_t lostReason_ = 0;
 };
 
 }  // namespace quorvel::gst

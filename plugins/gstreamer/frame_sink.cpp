@@ -73,4 +73,6 @@ void FrameSink::OnAlarm() {
                      SteadyClock::now());
 }
 
+void FrameSink::OnLost(std::int32_t reason) { queue_.Fail(reason); }
+
 }  // namespace quorvel::gst

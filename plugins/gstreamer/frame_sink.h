@@ -22,6 +22,7 @@ class FrameSink final : public CameraListener {
   void OnFrame(const std::uint8_t* pixels, std::size_t count) override;
   void OnObjects(const ObjectReport* objects, std::int32_t count) override;
   void OnAlarm() override;
+  void OnLost(std::int32_t reason) override;
 
   FrameQueue& queue() { return queue_; }
 

@@ -121,8 +121,8 @@ void PostMessage(GstQuorvelSrc* self, QueuedMessage message) {
       gst_message_new_element(GST_OBJECT(self), message.body.release()));
 }
 
-// Ends the stream on a camera that went away. The library's camera-lost
-// notice, once it has one, reaches here through the FrameQueue as well.
+// Ends the stream on a camera that went away: the library reported it
+// lost, or it sent nothing for the timeout.
 GstFlowReturn CameraLost(GstQuorvelSrc* self, const char* why) {
   std::string address;
   GST_OBJECT_LOCK(self);
@@ -183,6 +183,13 @@ GstFlowReturn Create(GstPushSrc* push, GstBuffer** out) {
         continue;
       case FrameQueue::Wake::kFlushing:
         return GST_FLOW_FLUSHING;
+      case FrameQueue::Wake::kLost: {
+        gchar* why = g_strdup_printf("the library lost it (reason %d)",
+                                     sink->queue().lostReason());
+        const GstFlowReturn result = CameraLost(self, why);
+        g_free(why);
+        return result;
+      }
       case FrameQueue::Wake::kTimedOut: {
         gchar* why = g_strdup_printf("no frame for %" GST_TIME_FORMAT,
                                      GST_TIME_ARGS(timeout));
