@@ -127,7 +127,7 @@ void PlainSocketLoop(benchmark::State& state, const std::string& address) {
     Camsim camera(address, "image");
     Socket command = Socket::ConnectTcp(camera.ipv4(), 3002);
     const auto limits = quorvel::CommandLimits();
-    if (!quorvel::Succeeded(quorvel::command::WaitAck(
+    if (!quorvel::Succeeded(quorvel::WaitAck(
             command, quorvel::command::kGreetingCode, limits))) {
       state.SkipWithError("no greeting");
       return;
@@ -147,7 +147,7 @@ void PlainSocketLoop(benchmark::State& state, const std::string& address) {
       }
       if (command.SendAll(bytes.data(), bytes.size()) !=
               quorvel::platform::IoResult::kOk ||
-          !quorvel::Succeeded(quorvel::command::WaitAck(
+          !quorvel::Succeeded(quorvel::WaitAck(
               command, quorvel::command::kAckCode, limits))) {
         state.SkipWithError("command refused");
         return;

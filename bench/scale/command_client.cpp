@@ -18,7 +18,7 @@ quorvel::platform::Socket OpenCommandChannel(std::uint32_t ipv4) {
   quorvel::platform::Socket channel =
       quorvel::platform::Socket::ConnectTcp(ipv4, kCommandPort);
   if (channel.valid() &&
-      !Succeeded(WaitAck(channel, kGreetingCode, kLimits))) {
+      !Succeeded(quorvel::WaitAck(channel, kGreetingCode, kLimits))) {
     channel.Close();
   }
   return channel;
@@ -29,7 +29,7 @@ bool SendBareCommand(const quorvel::platform::Socket& channel,
   const WirePair command = EncodePair(code, 0);
   if (quorvel::platform::SendAll(channel, command.data(), kPairSize, kLimits) !=
           IoResult::kOk ||
-      !Succeeded(WaitAck(channel, kAckCode, kLimits))) {
+      !Succeeded(quorvel::WaitAck(channel, kAckCode, kLimits))) {
     return false;
   }
   if (code != kCompletionCode) return true;

@@ -80,7 +80,7 @@ Handshake Connection::OpenCommandChannel() {
                        std::move(socket))) {
     return Handshake::kNoConnection;
   }
-  if (Succeeded(command::WaitAck(record_.commandSocket, command::kGreetingCode,
+  if (Succeeded(WaitAck(record_.commandSocket, command::kGreetingCode,
                                  CommandLimits()))) {
     return Handshake::kGreeted;
   }

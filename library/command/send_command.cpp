@@ -10,7 +10,6 @@ namespace quorvel {
 using command::CommandClass;
 using command::WirePair;
 using platform::IoResult;
-using platform::Socket;
 using platform::TransferLimits;
 
 namespace {
@@ -40,13 +39,12 @@ CommandStatus FromSend(IoResult result) {
                                  : CommandStatus::kSendFailed;
 }
 
-// The socket and limits of the transaction being run.
+// The link of the transaction being run, with its results as statuses.
 struct Channel {
-  const Socket& socket;
-  const TransferLimits& limits;
+  CommandLink& link;
 
   CommandStatus Receive(void* bytes, std::int64_t count) const {
-    return FromReceive(platform::ReceiveAll(socket, bytes, count, limits));
+    return FromReceive(link.Receive(bytes, count));
   }
   CommandStatus Pair(WirePair& pair) const {
     pair = {};
@@ -57,14 +55,13 @@ struct Channel {
 CommandStatus SendRequest(const Channel& channel, std::int32_t code,
                           std::int32_t length, const void* payload) {
   const WirePair header = command::EncodePair(code, length);
-  CommandStatus sent = FromSend(platform::SendAll(
-      channel.socket, header.data(), command::kPairSize, channel.limits));
+  CommandStatus sent =
+      FromSend(channel.link.Send(header.data(), command::kPairSize));
   if (Succeeded(sent) && length > 0) {
-    sent = FromSend(
-        platform::SendAll(channel.socket, payload, length, channel.limits));
+    sent = FromSend(channel.link.Send(payload, length));
   }
   if (!Succeeded(sent)) return sent;
-  return command::WaitAck(channel.socket, command::kAckCode, channel.limits);
+  return WaitAck(channel.link, command::kAckCode);
 }
 
 // Stores a query's reply value; the record changes only once the whole
@@ -130,8 +127,7 @@ CommandStatus ReadBulkBody(const Channel& channel, std::int32_t code,
   if (byteCount > 0 && (bulk.buffer == nullptr || byteCount > bulk.capacity)) {
     // Never write past the destination; reading the body keeps the
     // connection in step for the next transaction.
-    got = FromReceive(
-        platform::DiscardBytes(channel.socket, byteCount, channel.limits));
+    got = FromReceive(channel.link.Discard(byteCount));
     return Succeeded(got) ? CommandStatus::kOverflow : got;
   }
   got = channel.Receive(bulk.buffer, byteCount);
@@ -184,11 +180,11 @@ CommandStatus RunCompletion(const Channel& channel, CameraRecord& record) {
 // are read away first, so they are never taken for this command's answer.
 CommandStatus DrainIfNeeded(const Channel& channel, CameraRecord& record)
     TSA_REQUIRES(record.commandLock) {
-  if (!record.commandNeedsDrain && !channel.socket.WaitReadable(0)) {
+  if (!record.commandNeedsDrain && !channel.link.HasUnread()) {
     return CommandStatus::kOk;
   }
-  const CommandStatus drained = FromReceive(platform::DrainUntilQuiet(
-      channel.socket, kDrainQuietMs, channel.limits));
+  const CommandStatus drained =
+      FromReceive(channel.link.DrainUntilQuiet(kDrainQuietMs));
   if (Succeeded(drained)) record.commandNeedsDrain = false;
   return drained;
 }
@@ -222,14 +218,21 @@ CommandStatus Transact(CameraRecord& record, std::int32_t code,
                        std::int32_t length, const void* payload,
                        const BulkDestination& bulk,
                        const TransferLimits& limits) {
+  // The transaction borrows the record's connection and never closes it.
+  SocketLink link(record.commandSocket, limits);
+  return Transact(record, link, code, length, payload, bulk);
+}
+
+CommandStatus Transact(CameraRecord& record, CommandLink& link,
+                       std::int32_t code, std::int32_t length,
+                       const void* payload, const BulkDestination& bulk) {
   ResetCommandEvents(&record, true);
   const CommandClass kind = command::ClassifyCommand(code);
   if (kind == CommandClass::kRefused) return CommandStatus::kRefusedCode;
   if (length > 0 && payload == nullptr) return CommandStatus::kSendFailed;
   if (record.commandChannelDown) return CommandStatus::kChannelDown;
 
-  // The transaction borrows the record's connection and never closes it.
-  const Channel channel{record.commandSocket, limits};
+  const Channel channel{link};
   const CommandStatus drained = DrainIfNeeded(channel, record);
   if (!Succeeded(drained)) {
     Diagnose(record, drained);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "command/command_link.h"
 #include "platform/transfer.h"
 #include "registry/camera_record.h"
 
@@ -59,6 +60,13 @@ struct BulkDestination {
     CameraRecord& record, std::int32_t code, std::int32_t length,
     const void* payload, const BulkDestination& bulk = {},
     const platform::TransferLimits& limits = CommandLimits())
+    TSA_REQUIRES(record.commandLock);
+
+// The same over any link (the fuzz targets' in-memory camera).
+[[nodiscard]] CommandStatus Transact(CameraRecord& record, CommandLink& link,
+                                     std::int32_t code, std::int32_t length,
+                                     const void* payload,
+                                     const BulkDestination& bulk = {})
     TSA_REQUIRES(record.commandLock);
 
 // Transact for a single command: takes the record's commandLock (waiting

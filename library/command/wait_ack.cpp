@@ -2,12 +2,11 @@
 
 #include "command/wire.h"
 
-namespace quorvel::command {
+namespace quorvel {
 
-CommandStatus WaitAck(const platform::Socket& socket, std::int32_t expected,
-                      const platform::TransferLimits& limits) {
-  WirePair ack{};
-  switch (platform::ReceiveAll(socket, ack.data(), kPairSize, limits)) {
+CommandStatus WaitAck(CommandLink& link, std::int32_t expected) {
+  command::WirePair ack{};
+  switch (link.Receive(ack.data(), command::kPairSize)) {
     case platform::IoResult::kOk:
       break;
     case platform::IoResult::kTimedOut:
@@ -16,9 +15,15 @@ CommandStatus WaitAck(const platform::Socket& socket, std::int32_t expected,
     case platform::IoResult::kFailed:
       return CommandStatus::kReceiveFailed;
   }
-  return PairFirst(ack) == expected && PairSecond(ack) == 0
+  return command::PairFirst(ack) == expected && command::PairSecond(ack) == 0
              ? CommandStatus::kOk
              : CommandStatus::kBadAck;
 }
 
-}  // namespace quorvel::command
+CommandStatus WaitAck(const platform::Socket& socket, std::int32_t expected,
+                      const platform::TransferLimits& limits) {
+  SocketLink link(socket, limits);
+  return WaitAck(link, expected);
+}
+
+}  // namespace quorvel

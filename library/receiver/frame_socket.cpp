@@ -37,8 +37,8 @@ std::unique_ptr<T[]> TryAllocate(std::size_t count) {
 
 }  // namespace
 
-CFrameSocket::CFrameSocket(CameraRecord& record, const platform::Socket& socket)
-    : record_(&record), socket_(socket) {}
+CFrameSocket::CFrameSocket(CameraRecord& record, platform::ByteStream& input)
+    : record_(&record), input_(input) {}
 
 void CFrameSocket::Lose(std::int32_t reason) { MarkLost(*record_, reason); }
 
@@ -56,15 +56,14 @@ void CFrameSocket::SkipBody(std::int64_t bytes) {
     return;
   }
   if (bytes > 0) {
-    (void)Check(platform::DiscardBytes(socket_, bytes, kDataLimits));
+    (void)Check(input_.Skip(bytes));
   }
 }
 
 void CFrameSocket::OnReceive(int error) {
   if (error != 0 || record_ == nullptr || IsLost(*record_)) return;
   std::uint8_t header[kPacketHeaderSize];
-  if (!Check(platform::ReceiveAll(socket_, header, kPacketHeaderSize,
-                                  kDataLimits))) {
+  if (!Check(input_.Read(header, kPacketHeaderSize))) {
     return;
   }
   const std::int32_t type = platform::LoadLE32Signed(header);
@@ -121,8 +120,7 @@ void CFrameSocket::OnFrameHeader(std::int32_t length) {
     return;
   }
   std::uint8_t body[kFrameHeaderBodySize];
-  if (!Check(platform::ReceiveAll(socket_, body, kFrameHeaderBodySize,
-                                  kDataLimits))) {
+  if (!Check(input_.Read(body, kFrameHeaderBodySize))) {
     return;
   }
   frameHeader_.flags = platform::LoadLE32Signed(body);
@@ -181,8 +179,8 @@ void CFrameSocket::OnFrameData(std::int32_t type, std::int32_t length) {
   } else {
     CoverPixels(length);
   }
-  if (!Check(ReadFrameBody(*record_, socket_, target, capacity, writeOffset_,
-                           length, kDataLimits))) {
+  if (!Check(ReadFrameBody(*record_, input_, target, capacity, writeOffset_,
+                           length))) {
     return;
   }
   // The offset never leaves the frame, whatever lengths the camera sends.
@@ -346,7 +344,7 @@ void CFrameSocket::SkipData(std::int32_t length) {
     return;
   }
   if (bytes > 0) {
-    (void)Check(platform::DiscardBytes(socket_, bytes, kDataLimits));
+    (void)Check(input_.Skip(bytes));
   }
 }
 

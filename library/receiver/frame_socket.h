@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/socket.h"
+#include "platform/byte_stream.h"
 #include "platform/transfer.h"
 #include "quorvel/quorvel.h"
 #include "receiver/data_wire.h"
@@ -22,9 +22,9 @@ inline const platform::TransferLimits kDataLimits =
 
 class CFrameSocket {
  public:
-  // socket is the record's data connection, borrowed for the receiver's
-  // life.
-  CFrameSocket(CameraRecord& record, const platform::Socket& socket);
+  // input is the record's data connection (or, for a fuzz target, bytes
+  // in memory), borrowed for the receiver's life.
+  CFrameSocket(CameraRecord& record, platform::ByteStream& input);
   CFrameSocket(const CFrameSocket&) = delete;
   CFrameSocket& operator=(const CFrameSocket&) = delete;
 
@@ -64,7 +64,7 @@ class CFrameSocket {
 
   std::vector<ObjectReport> objectList_;
   CameraRecord* const record_;
-  const platform::Socket& socket_;
+  platform::ByteStream& input_;
   std::int32_t frameBytes_ = 0;
   std::int32_t streamingAtHeader_ = 0;
   std::int32_t inFrame_ = 0;

@@ -12,20 +12,19 @@ std::int32_t CameraFrameBytes(CameraRecord& record) {
 }
 
 platform::IoResult ReadFrameBody(CameraRecord& record,
-                                 const platform::Socket& socket,
+                                 platform::ByteStream& input,
                                  std::uint8_t* buffer, std::int32_t capacity,
-                                 std::int32_t offset, std::int32_t length,
-                                 const platform::TransferLimits& limits) {
+                                 std::int32_t offset, std::int32_t length) {
   const std::int32_t bytes = length > 0 ? length : CameraFrameBytes(record);
   if (bytes <= 0) return platform::IoResult::kFailed;
   std::int32_t stored = 0;
   if (buffer != nullptr && offset >= 0 && offset < capacity) {
     stored = std::min(bytes, capacity - offset);
   }
-  const platform::IoResult got = platform::ReceiveAll(
-      socket, buffer + (stored > 0 ? offset : 0), stored, limits);
+  const platform::IoResult got =
+      input.Read(buffer + (stored > 0 ? offset : 0), stored);
   if (got != platform::IoResult::kOk) return got;
-  return platform::DiscardBytes(socket, std::int64_t{bytes} - stored, limits);
+  return input.Skip(std::int64_t{bytes} - stored);
 }
 
 }  // namespace quorvel

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "platform/transfer.h"
+#include "platform/byte_stream.h"
 #include "registry/camera_record.h"
 
 namespace quorvel {
@@ -15,9 +15,8 @@ namespace quorvel {
 // stream stays in step. Fails when the read fails or the frame size is 0 or
 // less.
 [[nodiscard]] platform::IoResult ReadFrameBody(
-    CameraRecord& record, const platform::Socket& socket, std::uint8_t* buffer,
-    std::int32_t capacity, std::int32_t offset, std::int32_t length,
-    const platform::TransferLimits& limits);
+    CameraRecord& record, platform::ByteStream& input, std::uint8_t* buffer,
+    std::int32_t capacity, std::int32_t offset, std::int32_t length);
 
 // The camera's frame size in bytes, with width, height and pixel format
 // read together.

@@ -28,7 +28,8 @@ void ReceiverThreadProc(CameraRef record) {
   platform::Wakeup& wake = *record->receiverWake;
   record->threadEvent.Set();
 
-  CFrameSocket socket(*record, record->dataSocket);
+  platform::SocketStream input(record->dataSocket, kDataLimits);
+  CFrameSocket socket(*record, input);
   static const platform::Socket kNoSocket;
   for (;;) {
     // A lost camera's connection is no longer read; from then on only the

@@ -235,7 +235,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   const std::int32_t frameBytes =
       FrameByteSize(record->width, record->height, record->pixelFormat);
   {
-    CFrameSocket socket(*record, record->dataSocket);
+    platform::SocketStream input(record->dataSocket, kDataLimits);
+    CFrameSocket socket(*record, input);
     while (!IsLost(*record)) {
       socket.OnReceive(0);
       FUZZ_CHECK(socket.writeOffset() >= 0 &&

@@ -34,7 +34,7 @@ class CommandChannelTest : public ::testing::Test {
 
   static bool Greeted(const platform::Socket& socket) {
     return Succeeded(
-        command::WaitAck(socket, command::kGreetingCode, CommandLimits()));
+        WaitAck(socket, command::kGreetingCode, CommandLimits()));
   }
 
   void Reconnect() {
