@@ -14,8 +14,8 @@
 
 #include "display/direct_draw.h"
 #include "display/display_thread.h"
-#include "display/memory_windows.h"
-#include "display/xcb_options.h"
+#include "display/backend/memory_windows.h"
+#include "display/backend/xcb_options.h"
 #include "imaging/frame_size.h"
 #include "imaging/pixel_format.h"
 #if QUORVEL_BENCH_X11

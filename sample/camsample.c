@@ -21,14 +21,14 @@ int main(void) {
 
   printf("Get a smart-motion configuration......");
   int32_t sps = 0;
-  if (rvx_GetSmartMotion(camera, 201, &sps) != 0) {
+  if (rvx_GetSmartMotion(camera, RVX_ITEM_INTERNAL_SPS, &sps) != 0) {
     printf("OK! Get Internal SPS = %d\n", (int)sps);
   } else {
     printf("Failed!\n");
   }
 
   printf("Set a smart-motion configuration......");
-  if (rvx_SetSmartMotion(camera, 207, 10000) != 0) {
+  if (rvx_SetSmartMotion(camera, RVX_ITEM_MIN_OBJECT_SIZE, 10000) != 0) {
     printf("OK!\n");
   } else {
     printf("Failed!\n");

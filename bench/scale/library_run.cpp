@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/camera_lib_app.h"
-#include "display/memory_windows.h"
+#include "display/backend/memory_windows.h"
 #include "platform/clock.h"
 #include "platform/socket.h"
 #include "quorvel/quorvel.h"

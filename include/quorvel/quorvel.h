@@ -44,6 +44,8 @@
 #if defined(_WIN32)
 #  if defined(QUORVEL_BUILDING)
 #    define RVX_API __declspec(dllexport)
+#  elif defined(QUORVEL_STATIC)
+#    define RVX_API /* linked with the static core, not the DLL */
 #  else
 #    define RVX_API __declspec(dllimport)
 #  endif

@@ -8,7 +8,7 @@
 
 #include "registry/display_binding.h"
 #include "display/surface.h"
-#include "display/window_system.h"
+#include "display/backend/window_system.h"
 #include "quorvel/quorvel.h"
 
 namespace quorvel {

@@ -27,7 +27,7 @@ bool ShowNewestFrame(CameraRecord& record) {
   record.highlightObjects = nullptr;
   record.labelMap = slot.labels.get();
 
-  if (!DisplayWindowIsWindow(record)) return false;
+  if (!DisplayWindowExists(record)) return false;
   switch (record.pixelFormat) {
     case kPixelFormatBayer:
       DemosaicBayer(slot.pixels.get(), record.rgbaBuffer.get(), slot.width,
@@ -49,7 +49,7 @@ bool ShowNewestFrame(CameraRecord& record) {
     record.highlightCount = &slot.objectCount;
     record.highlightObjects = slot.objects.get();
   }
-  DrawFrameLocked(record, width, height);
+  DrawFrame(record, width, height);
   return true;
 }
 

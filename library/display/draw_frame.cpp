@@ -13,7 +13,7 @@ namespace {
 constexpr std::int32_t kNarrowestFrame = 4;
 }  // namespace
 
-bool DisplayWindowIsWindow(CameraRecord& record) {
+bool DisplayWindowExists(CameraRecord& record) {
   const RvxWindow window = record.displayWindow.load();
   if (window == 0) return false;
   DisplayObjects* objects = record.displayObjects.get();
@@ -23,8 +23,7 @@ bool DisplayWindowIsWindow(CameraRecord& record) {
   return display::WindowExists(window);
 }
 
-void DrawFrameLocked(CameraRecord& record, std::int32_t width,
-                     std::int32_t height) {
+void DrawFrame(CameraRecord& record, std::int32_t width, std::int32_t height) {
   DisplayObjects* objects = record.displayObjects.get();
   if (objects == nullptr || record.displayBuffer == nullptr) return;
   if (width < kNarrowestFrame || height < 1) return;
@@ -38,17 +37,12 @@ void DrawFrameLocked(CameraRecord& record, std::int32_t width,
   PresentFrame(record, *objects, width, height);
 }
 
-void DrawFrame(CameraRecord& record, std::int32_t width, std::int32_t height) {
-  platform::MutexLock lock(record.displayLock);
-  DrawFrameLocked(record, width, height);
-}
-
 void RedrawShownFrame(CameraRecord& record) {
   platform::MutexLock lock(record.displayLock);
   if (record.displayWindow.load() == 0) return;
   const FrameSlot& shown = *record.slots.showSlot;
-  DrawFrameLocked(record, CeilDivide(shown.width, record.stepX),
-                  CeilDivide(shown.height, record.stepY));
+  DrawFrame(record, CeilDivide(shown.width, record.stepX),
+            CeilDivide(shown.height, record.stepY));
 }
 
 }  // namespace quorvel

@@ -60,8 +60,8 @@ void CFrameSocket::SkipBody(std::int64_t bytes) {
   }
 }
 
-void CFrameSocket::OnReceive(int error) {
-  if (error != 0 || record_ == nullptr || IsLost(*record_)) return;
+void CFrameSocket::OnReceive() {
+  if (record_ == nullptr || IsLost(*record_)) return;
   std::uint8_t header[kPacketHeaderSize];
   if (!Check(input_.Read(header, kPacketHeaderSize))) {
     return;
@@ -98,7 +98,7 @@ void CFrameSocket::OnReceive(int error) {
 
 bool CFrameSocket::EnsureMaskBuffers() {
   if (maskBuffer_ != nullptr) return true;
-  const std::int32_t bytes = CameraFrameBytes(*record_);
+  const std::int32_t bytes = FrameBytesOf(*record_);
   if (bytes <= 0) return false;
   maskBuffer_ = TryAllocate<std::uint8_t>(static_cast<std::size_t>(bytes));
   if (maskBuffer_ == nullptr) return false;
@@ -131,7 +131,7 @@ void CFrameSocket::OnFrameHeader(std::int32_t length) {
   // continues it; without this a frame that never completes would block
   // every later frame until disconnect.
   inFrame_ = 1;
-  frameBytes_ = CameraFrameBytes(*record_);
+  frameBytes_ = FrameBytesOf(*record_);
   FrameSlot& slot = *record_->slots.fillSlot;
   if ((frameHeader_.flags & kFrameStartBit) != 0) {
     lineCount_ = frameHeader_.lines;
@@ -338,8 +338,8 @@ void CFrameSocket::LabelObjects(FrameSlot& slot) {
 void CFrameSocket::Publish() { record_->slots.Publish(); }
 
 void CFrameSocket::SkipData(std::int32_t length) {
-  const std::int32_t bytes = length > 0 ? length : CameraFrameBytes(*record_);
-  if (bytes > std::max(CameraFrameBytes(*record_), 0)) {
+  const std::int32_t bytes = length > 0 ? length : FrameBytesOf(*record_);
+  if (bytes > std::max(FrameBytesOf(*record_), 0)) {
     Lose(RVX_LOST_DATA_PROTOCOL);
     return;
   }

@@ -28,11 +28,11 @@ class CFrameSocket {
   CFrameSocket(const CFrameSocket&) = delete;
   CFrameSocket& operator=(const CFrameSocket&) = delete;
 
-  // Handles one read notification: reads at most one packet. A non-zero
-  // error does nothing.
-  void OnReceive(int error);
+  // Handles one read notification: reads at most one packet. (The poll loop
+  // that notifies has no error of its own to pass: a broken connection shows
+  // in the read.)
+  void OnReceive();
 
-  bool inFrame() const { return inFrame_ != 0; }
   std::int32_t writeOffset() const { return writeOffset_; }
 
  private:

@@ -2,20 +2,14 @@
 
 #include <algorithm>
 
-#include "imaging/frame_size.h"
 
 namespace quorvel {
-
-std::int32_t CameraFrameBytes(CameraRecord& record) {
-  platform::MutexLock lock(record.formatLock);
-  return FrameByteSize(record.width, record.height, record.pixelFormat);
-}
 
 platform::IoResult ReadFrameBody(CameraRecord& record,
                                  platform::ByteStream& input,
                                  std::uint8_t* buffer, std::int32_t capacity,
                                  std::int32_t offset, std::int32_t length) {
-  const std::int32_t bytes = length > 0 ? length : CameraFrameBytes(record);
+  const std::int32_t bytes = length > 0 ? length : FrameBytesOf(record);
   if (bytes <= 0) return platform::IoResult::kFailed;
   std::int32_t stored = 0;
   if (buffer != nullptr && offset >= 0 && offset < capacity) {

@@ -18,8 +18,4 @@ namespace quorvel {
     CameraRecord& record, platform::ByteStream& input, std::uint8_t* buffer,
     std::int32_t capacity, std::int32_t offset, std::int32_t length);
 
-// The camera's frame size in bytes, with width, height and pixel format
-// read together.
-std::int32_t CameraFrameBytes(CameraRecord& record);
-
 }  // namespace quorvel

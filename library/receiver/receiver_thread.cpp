@@ -38,7 +38,7 @@ void ReceiverThreadProc(CameraRef record) {
         IsLost(*record) ? kNoSocket : record->dataSocket;
     switch (wake.WaitReadable(watched)) {
       case platform::Wakeup::Readiness::kReadable:
-        socket.OnReceive(0);
+        socket.OnReceive();
         break;
       case platform::Wakeup::Readiness::kWoken:
         wake.Clear();

@@ -11,6 +11,7 @@
 #include "platform/socket.h"
 #include "platform/wakeup.h"
 #include "platform/worker_thread.h"
+#include "imaging/frame_size.h"
 #include "quorvel/quorvel.h"
 #include "registry/callback_gate.h"
 #include "registry/display_binding.h"
@@ -53,13 +54,14 @@ struct CameraRecord {
   std::unique_ptr<std::uint8_t[]> rgbaBuffer TSA_GUARDED_BY(displayLock);
   std::unique_ptr<std::uint8_t[]> displayBuffer TSA_GUARDED_BY(displayLock);
 
-  // Fixed at connect.
+  // Fixed at connect: written before the worker threads start and before
+  // the record is published, never changed after, so every reader sees them
+  // together without a lock.
   std::int32_t pixelFormat = 0;
   std::int32_t width = 0;
   std::int32_t height = 0;
   std::int32_t stepX = 0, stepY = 0;
   std::int32_t displayWidth = 0, displayHeight = 0;
-  platform::Mutex formatLock;  // width, height and pixelFormat read together
 
   std::atomic<std::int32_t> scrollX{0}, scrollY{0};
   std::atomic<float> zoomX{0.0f}, zoomY{0.0f};
@@ -109,19 +111,21 @@ struct CameraRecord {
   // The channel timed out or broke; nothing more is tried on it.
   bool commandChannelDown TSA_GUARDED_BY(commandLock) = false;
   // Reply store of the command channel, written by queries and read by the
-  // settings under the same hold of commandLock.
-  std::int16_t reply34 TSA_GUARDED_BY(commandLock) = 0;
-  std::int16_t reply36lo TSA_GUARDED_BY(commandLock) = 0;
-  std::int16_t reply36hi TSA_GUARDED_BY(commandLock) = 0;
+  // settings under the same hold of commandLock. Each field is named after
+  // the query that fills it; the comment says which item reads it.
+  std::int16_t reply34 TSA_GUARDED_BY(commandLock) = 0;    // no item
+  std::int16_t reply36lo TSA_GUARDED_BY(commandLock) = 0;  // no item
+  std::int16_t reply36hi TSA_GUARDED_BY(commandLock) = 0;  // no item
+  // Query 66 times 5: RVX_ITEM_INTERNAL_SPS (also read at connect).
   std::int16_t internalSps TSA_GUARDED_BY(commandLock) = 0;
-  std::int16_t reply81 TSA_GUARDED_BY(commandLock) = 0;
-  std::int16_t reply97 TSA_GUARDED_BY(commandLock) = 0;
-  std::int16_t reply113 TSA_GUARDED_BY(commandLock) = 0;
-  std::int16_t reply68 TSA_GUARDED_BY(commandLock) = 0;
-  std::int32_t reply65538 TSA_GUARDED_BY(commandLock) = 0;
-  std::int32_t reply65554 TSA_GUARDED_BY(commandLock) = 0;
-  std::int16_t reply65569 TSA_GUARDED_BY(commandLock) = 0;
-  std::int32_t reply65586 TSA_GUARDED_BY(commandLock) = 0;
+  std::int16_t reply81 TSA_GUARDED_BY(commandLock) = 0;   // CAMERA_MOTION
+  std::int16_t reply97 TSA_GUARDED_BY(commandLock) = 0;   // ALARM_OUTPUT
+  std::int16_t reply113 TSA_GUARDED_BY(commandLock) = 0;  // MODE
+  std::int16_t reply68 TSA_GUARDED_BY(commandLock) = 0;   // STATUS
+  std::int32_t reply65538 TSA_GUARDED_BY(commandLock) = 0;  // PARAMETER_A
+  std::int32_t reply65554 TSA_GUARDED_BY(commandLock) = 0;  // PARAMETER_B
+  std::int16_t reply65569 TSA_GUARDED_BY(commandLock) = 0;  // MASK_STREAM
+  std::int32_t reply65586 TSA_GUARDED_BY(commandLock) = 0;  // PARAMETER_C
 
   std::atomic<std::int32_t> minObjectSize{0};
   std::atomic<std::int32_t> highlightSelect{0};
@@ -168,6 +172,11 @@ void MarkLost(CameraRecord& record, std::int32_t reason);
 // The data channel's notice that command 256 completed: releases the
 // transaction waiting for it, if one can be.
 void SignalCommandDone(CameraRecord* record);
+
+// The bytes of one of the camera's frames.
+inline std::int32_t FrameBytesOf(const CameraRecord& record) {
+  return FrameByteSize(record.width, record.height, record.pixelFormat);
+}
 
 inline bool IsLost(const CameraRecord& record) {
   return record.lostReason.load() != 0;

@@ -238,12 +238,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     platform::SocketStream input(record->dataSocket, kDataLimits);
     CFrameSocket socket(*record, input);
     while (!IsLost(*record)) {
-      socket.OnReceive(0);
+      socket.OnReceive();
       FUZZ_CHECK(socket.writeOffset() >= 0 &&
                  socket.writeOffset() <= frameBytes);
     }
     // The stream has ended; further notifications read nothing.
-    socket.OnReceive(0);
+    socket.OnReceive();
   }
   if (callbacks) EndFrame(run);
   current = nullptr;

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "display/memory_windows.h"
+#include "display/backend/memory_windows.h"
 #include "frame_source.h"
 #include "support/camera_fixture.h"
 

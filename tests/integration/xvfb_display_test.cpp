@@ -13,8 +13,8 @@
 #include <string>
 #include <tuple>
 
-#include "display/memory_windows.h"
-#include "display/xcb_options.h"
+#include "display/backend/memory_windows.h"
+#include "display/backend/xcb_options.h"
 #include "display_support.h"
 #include "xvfb_client.h"
 #include "xvfb_server.h"

@@ -1,4 +1,4 @@
-#include "display/memory_windows.h"
+#include "display/backend/memory_windows.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,7 +8,7 @@
 #include <new>
 
 #include "display/scale_blit.h"
-#include "display/window_system.h"
+#include "display/backend/window_system.h"
 
 namespace quorvel::display {
 

@@ -1,4 +1,4 @@
-#include "display/window_system.h"
+#include "display/backend/window_system.h"
 
 namespace quorvel::display {
 

@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "display/scale_blit.h"
-#include "display/window_system.h"
-#include "display/xcb_handles.h"
-#include "display/xcb_image_upload.h"
-#include "display/xcb_options.h"
-#include "display/xcb_upload_counts.h"
-#include "display/xcb_window_format.h"
+#include "display/backend/window_system.h"
+#include "display/backend/xcb_handles.h"
+#include "display/backend/xcb_image_upload.h"
+#include "display/backend/xcb_options.h"
+#include "display/backend/xcb_upload_counts.h"
+#include "display/backend/xcb_window_format.h"
 #include "platform/clock.h"
 
 namespace quorvel::display {

@@ -1,6 +1,6 @@
-#include "display/xcb_window_format.h"
+#include "display/backend/xcb_window_format.h"
 
-#include "display/xcb_handles.h"
+#include "display/backend/xcb_handles.h"
 
 namespace quorvel::display {
 

@@ -1,11 +1,11 @@
-#include "display/xcb_image_upload.h"
+#include "display/backend/xcb_image_upload.h"
 
 #include <algorithm>
 #include <atomic>
 #include <new>
 
-#include "display/xcb_handles.h"
-#include "display/xcb_upload_counts.h"
+#include "display/backend/xcb_handles.h"
+#include "display/backend/xcb_upload_counts.h"
 
 #if QUORVEL_HAVE_XCB_SHM
 #include <sys/ipc.h>

@@ -1,7 +1,7 @@
 // Built when libxcb is not found: no X window can be bound, so frames for
 // an X window are taken and counted but not drawn.
-#include "display/window_system.h"
-#include "display/xcb_options.h"
+#include "display/backend/window_system.h"
+#include "display/backend/xcb_options.h"
 
 namespace quorvel::display {
 
