@@ -35,12 +35,12 @@ class ScratchDirectory {
   ScratchDirectory() {
     struct stat info;
     const char* tmp = std::getenv("TMPDIR");
-    const std::string parent =
-        ::stat("/dev/shm", &info) == 0 && S_ISDIR(info.st_mode) &&
-                ::access("/dev/shm", W_OK) == 0
-            ? "/dev/shm"
-        : tmp != nullptr && tmp[0] != '\0' ? tmp
-                                           : "/tmp";
+    const std::string parent = ::stat("/dev/shm", &info) == 0 &&
+                                       S_ISDIR(info.st_mode) &&
+                                       ::access("/dev/shm", W_OK) == 0
+                                   ? "/dev/shm"
+                               : tmp != nullptr && tmp[0] != '\0' ? tmp
+                                                                  : "/tmp";
     std::string pattern = parent + "/quorvel-export-fuzz-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
       std::perror("mkdtemp");
@@ -292,7 +292,8 @@ FUZZ_CHECKER bool SameRows(const std::uint8_t* stored,
         source + pitch * static_cast<std::size_t>(height - 1 - i);
     const std::uint8_t* row = stored + rowBytes * static_cast<std::size_t>(i);
     if (storedBytes == sourceBytes) {
-      differ |= static_cast<std::uint8_t>(std::memcmp(row, from, rowBytes) != 0);
+      differ |=
+          static_cast<std::uint8_t>(std::memcmp(row, from, rowBytes) != 0);
       continue;
     }
     for (std::size_t x = 0; x < storedWidth; ++x) {
@@ -345,8 +346,8 @@ void FuzzBmpWriter(ByteReader& in) {
   FUZZ_CHECK(written);
   const std::int32_t fileBits = bits == 32 ? 24 : bits;
   const std::uint8_t* data = CheckBmpFile(path, width, height, fileBits);
-  FUZZ_CHECK(SameRows(data, pixels, width, height, fileBits / 8,
-                      bytesPerPixel));
+  FUZZ_CHECK(
+      SameRows(data, pixels, width, height, fileBits / 8, bytesPerPixel));
 }
 
 // ---- The file exports and the conversion into a caller's buffer.
@@ -439,8 +440,7 @@ FUZZ_CHECKER bool SameGreys(const std::uint8_t* out, const std::uint8_t* grey,
   const std::size_t step = static_cast<std::size_t>(bits) / 8;
   for (std::size_t p = 0; p < count; ++p) {
     const std::uint8_t* at = out + step * p;
-    differ |= static_cast<std::uint32_t>((at[0] ^ grey[p]) |
-                                         (at[1] ^ grey[p]) |
+    differ |= static_cast<std::uint32_t>((at[0] ^ grey[p]) | (at[1] ^ grey[p]) |
                                          (at[2] ^ grey[p]));
     if (step == 4) differ |= at[3];
   }
@@ -469,8 +469,8 @@ void FuzzConvert(ByteReader& in) {
   std::uint8_t* destination = DestinationBuffer().Get(destinationSize);
   std::memset(destination, kUntouched, destinationSize);
 
-  const bool converted = RawImageToBmpImage(pixels, destination, width,
-                                            height, bits, format);
+  const bool converted =
+      RawImageToBmpImage(pixels, destination, width, height, bits, format);
   FUZZ_CHECK(converted == (validBits && KnownFormat(format)));
   if (!converted) {
     FUZZ_CHECK(AllBytesAre(destination, destinationSize, kUntouched));

@@ -83,11 +83,11 @@ bool SameReport(const ObjectReport& a, const ObjectReport& b) {
 // reported, reported labels 1..n, counts and boxes that match the map, and
 // no moving pixel left outside a reported object.
 FUZZ_CHECKER void CheckLabelling(const std::uint8_t* mask,
-                                  const std::int32_t* labels,
-                                  std::int32_t width, std::int32_t height,
-                                  std::int32_t minObjectSize,
-                                  const ObjectReport* objects, std::int32_t n,
-                                  std::int64_t* count) {
+                                 const std::int32_t* labels, std::int32_t width,
+                                 std::int32_t height,
+                                 std::int32_t minObjectSize,
+                                 const ObjectReport* objects, std::int32_t n,
+                                 std::int64_t* count) {
   for (std::int32_t k = 0; k < n; ++k) {
     const ObjectReport& object = objects[k];
     FUZZ_CHECK(object.label == k + 1);
@@ -128,9 +128,9 @@ FUZZ_CHECKER void CheckLabelling(const std::uint8_t* mask,
 // fill shows in the middle of its work. The reference comparison implies
 // both; on large frames they stand in for it.
 FUZZ_CHECKER void CheckCleaning(const std::uint8_t* decoded,
-                                 const std::uint8_t* cleaned,
-                                 const std::uint8_t* alarmMask,
-                                 std::size_t total) {
+                                const std::uint8_t* cleaned,
+                                const std::uint8_t* alarmMask,
+                                std::size_t total) {
   // Flags gathered without a branch a pixel, so the loops vectorise.
   std::uint8_t wrong = 0;
   for (std::size_t i = 0; i < total; ++i) {
