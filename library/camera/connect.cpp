@@ -153,7 +153,7 @@ bool Connection::StartThreads(bool display) {
 bool Connection::SendStartupCommands() {
   // Nobody else knows the record yet; the lock is what the channel's
   // contract asks of every transaction.
-  platform::MutexLock lock(record_.commandLock);
+  platform::TimedLock lock(record_.commandLock);
   if (!Succeeded(Transact(record_, 129, 0, nullptr))) return false;
   if (!Succeeded(Transact(record_, 66, 0, nullptr))) return false;
   std::uint8_t size[8];

@@ -26,7 +26,7 @@ void TellStop(CameraRecord& record) {
   const platform::TransferLimits limits =
       platform::TransferLimits::Within(kStopCommandBoundMs);
   if (!record.commandLock.TryLockFor(kStopCommandBoundMs)) return;
-  platform::MutexLock lock(record.commandLock, platform::kAdoptLock);
+  platform::TimedLock lock(record.commandLock, platform::kAdoptLock);
   (void)Transact(record, kStopStreamCommand, 0, nullptr, {}, limits);
 }
 

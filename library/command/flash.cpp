@@ -183,7 +183,7 @@ bool FlashOperation(CameraRecord& record, std::int32_t operation,
   // One operation is several transactions that address the flash step by
   // step; no other transaction may come between them.
   if (!record.commandLock.TryLockFor(kCommandLockWaitMs)) return false;
-  platform::MutexLock lock(record.commandLock, platform::kAdoptLock);
+  platform::TimedLock lock(record.commandLock, platform::kAdoptLock);
   switch (operation) {
     case RVX_FLASH_READ_RECORD:
       return ReadRecord(record, buffer, nullptr);

@@ -259,7 +259,7 @@ CommandStatus SendCommand(CameraRecord* record, std::int32_t code,
   if (!record->commandLock.TryLockFor(kCommandLockWaitMs)) {
     return CommandStatus::kBusy;
   }
-  platform::MutexLock lock(record->commandLock, platform::kAdoptLock);
+  platform::TimedLock lock(record->commandLock, platform::kAdoptLock);
   return Transact(*record, code, length, payload,
                   {outLength, buffer, bufferCapacity});
 }

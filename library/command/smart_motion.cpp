@@ -187,7 +187,7 @@ bool SetSmartMotion(CameraRecord& record, std::int32_t item,
 
   {
     if (!record.commandLock.TryLockFor(kCommandLockWaitMs)) return false;
-    platform::MutexLock lock(record.commandLock, platform::kAdoptLock);
+    platform::TimedLock lock(record.commandLock, platform::kAdoptLock);
     if (item == RVX_ITEM_MOTION_ALL_ON) {
       return SendSequence(record, {99, 82, 130});
     }
@@ -223,7 +223,7 @@ bool GetSmartMotion(CameraRecord& record, std::int32_t item,
     return false;
   }
   if (!record.commandLock.TryLockFor(kCommandLockWaitMs)) return false;
-  platform::MutexLock lock(record.commandLock, platform::kAdoptLock);
+  platform::TimedLock lock(record.commandLock, platform::kAdoptLock);
   if (!Send(record, *query)) return false;
   *valueOut = DeliveredValue(record, item);
   return true;

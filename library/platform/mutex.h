@@ -1,7 +1,8 @@
-// A mutex the thread-safety analysis knows, and its scoped lock.
+// Mutexes the thread-safety analysis knows, and their scoped lock.
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 
@@ -17,35 +18,74 @@ class TSA_CAPABILITY("mutex") Mutex {
 
   void Lock() TSA_ACQUIRE() { mutex_.lock(); }
   void Unlock() TSA_RELEASE() { mutex_.unlock(); }
-  // True when the lock was taken within ms milliseconds.
-  [[nodiscard]] bool TryLockFor(std::uint32_t ms) TSA_TRY_ACQUIRE(true) {
-    return mutex_.try_lock_for(std::chrono::milliseconds(ms));
-  }
 
   // BasicLockable, for std::condition_variable_any.
   void lock() TSA_ACQUIRE() { mutex_.lock(); }
   void unlock() TSA_RELEASE() { mutex_.unlock(); }
 
  private:
-  std::timed_mutex mutex_;
+  std::mutex mutex_;
+};
+
+// A mutex that can also be waited for with a bound. Built on a condition
+// variable rather than std::timed_mutex, whose timed lock the thread
+// sanitizer's runtime does not follow.
+class TSA_CAPABILITY("mutex") TimedMutex {
+ public:
+  TimedMutex() = default;
+  TimedMutex(const TimedMutex&) = delete;
+  TimedMutex& operator=(const TimedMutex&) = delete;
+
+  void Lock() TSA_ACQUIRE() {
+    std::unique_lock<std::mutex> hold(state_);
+    free_.wait(hold, [this] { return !held_; });
+    held_ = true;
+  }
+  // True when the lock was taken within ms milliseconds.
+  [[nodiscard]] bool TryLockFor(std::uint32_t ms) TSA_TRY_ACQUIRE(true) {
+    std::unique_lock<std::mutex> hold(state_);
+    if (!free_.wait_for(hold, std::chrono::milliseconds(ms),
+                        [this] { return !held_; })) {
+      return false;
+    }
+    held_ = true;
+    return true;
+  }
+  void Unlock() TSA_RELEASE() {
+    {
+      std::lock_guard<std::mutex> hold(state_);
+      held_ = false;
+    }
+    free_.notify_one();
+  }
+
+ private:
+  std::mutex state_;
+  std::condition_variable free_;
+  bool held_ = false;
 };
 
 struct AdoptLock {};
 inline constexpr AdoptLock kAdoptLock{};
 
-class TSA_SCOPED_CAPABILITY MutexLock {
+// Holds a Mutex or a TimedMutex for its scope.
+template <typename Lockable>
+class TSA_SCOPED_CAPABILITY BasicLock {
  public:
-  explicit MutexLock(Mutex& mutex) TSA_ACQUIRE(mutex) : mutex_(mutex) {
+  explicit BasicLock(Lockable& mutex) TSA_ACQUIRE(mutex) : mutex_(mutex) {
     mutex_.Lock();
   }
   // Takes over a lock the caller already holds (after TryLockFor).
-  MutexLock(Mutex& mutex, AdoptLock) TSA_REQUIRES(mutex) : mutex_(mutex) {}
-  ~MutexLock() TSA_RELEASE() { mutex_.Unlock(); }
-  MutexLock(const MutexLock&) = delete;
-  MutexLock& operator=(const MutexLock&) = delete;
+  BasicLock(Lockable& mutex, AdoptLock) TSA_REQUIRES(mutex) : mutex_(mutex) {}
+  ~BasicLock() TSA_RELEASE() { mutex_.Unlock(); }
+  BasicLock(const BasicLock&) = delete;
+  BasicLock& operator=(const BasicLock&) = delete;
 
  private:
-  Mutex& mutex_;
+  Lockable& mutex_;
 };
+
+using MutexLock = BasicLock<Mutex>;
+using TimedLock = BasicLock<TimedMutex>;
 
 }  // namespace quorvel::platform

@@ -104,7 +104,7 @@ struct CameraRecord {
 
   // One transaction at a time on the command channel; the reply store and
   // the channel's repair state belong to whoever holds it.
-  platform::Mutex commandLock;
+  platform::TimedMutex commandLock;
   // A failed transaction may have left bytes unread: the next one first
   // reads the connection dry.
   bool commandNeedsDrain TSA_GUARDED_BY(commandLock) = false;

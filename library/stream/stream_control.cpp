@@ -52,7 +52,7 @@ void StopVideoStream(CameraRecord& record) {
   const platform::TransferLimits limits =
       platform::TransferLimits::Within(kStopBoundMs);
   if (record.commandLock.TryLockFor(kStopBoundMs)) {
-    platform::MutexLock lock(record.commandLock, platform::kAdoptLock);
+    platform::TimedLock lock(record.commandLock, platform::kAdoptLock);
     (void)Transact(record, kStopCommand, 0, nullptr, {}, limits);
   }
   record.streaming.store(0);

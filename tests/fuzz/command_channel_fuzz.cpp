@@ -30,7 +30,7 @@ struct Replies {
 };
 
 Replies Snapshot(CameraRecord& r) {
-  platform::MutexLock lock(r.commandLock);
+  platform::TimedLock lock(r.commandLock);
   return {{r.reply34, r.reply36lo, r.reply36hi, r.internalSps, r.reply81,
            r.reply97, r.reply113, r.reply68, r.reply65538, r.reply65554,
            r.reply65569, r.reply65586}};

@@ -1,6 +1,8 @@
 // Connecting and disconnecting cameras against the simulated camera.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <future>
 
 #include "support/camera_fixture.h"
@@ -9,6 +11,11 @@ namespace quorvel::test {
 namespace {
 
 class ConnectTest : public CameraTest {};
+
+// The library's pauses: before a handshake is retried, and after the stop
+// command that a disconnect sends while streaming.
+constexpr std::uint32_t kRetryPauseMs = 2000;
+constexpr std::uint32_t kStopPauseMs = 100;
 
 std::string Address(int index) { return LoopbackAddress(3, index); }
 
@@ -132,7 +139,7 @@ TEST_F(ConnectTest, WrongGreetingIsRetriedOnceAfterAPause) {
   twice.model().SetWrongGreetings(2);
   std::uint32_t start = platform::TickCount();
   EXPECT_EQ(rvx_ConnectCameraDisplayA(Address(24).c_str(), 0, 0), nullptr);
-  EXPECT_GE(platform::TickCount() - start, 2000u);
+  EXPECT_GE(platform::TickCount() - start, kRetryPauseMs);
   EXPECT_EQ(twice.commandConnections(), 2);
   EXPECT_EQ(twice.dataConnections(), 0);
 
@@ -145,7 +152,8 @@ TEST_F(ConnectTest, WrongGreetingIsRetriedOnceAfterAPause) {
   flash.model().SetWrongGreetings(1);
   start = platform::TickCount();
   EXPECT_EQ(rvx_FlashConnectCameraA(Address(26).c_str()), nullptr);
-  EXPECT_LT(platform::TickCount() - start, 1000u);
+  // No retry, so no wait for the pause before one.
+  EXPECT_LT(platform::TickCount() - start, kRetryPauseMs);
   EXPECT_EQ(flash.commandConnections(), 1);
   EXPECT_EQ(TheApp().registry().count(), 1);
 }
@@ -156,7 +164,8 @@ TEST_F(ConnectTest, NoCameraAtTheAddressFailsAtOnce) {
   EXPECT_EQ(rvx_FlashConnectCameraA(DeadAddress().c_str()), nullptr);
   EXPECT_EQ(rvx_ConnectCameraDisplayA(nullptr, 0, 0), nullptr);
   EXPECT_EQ(rvx_ConnectCameraDisplayW(nullptr, 0, 0), nullptr);
-  EXPECT_LT(platform::TickCount() - start, 1500u);
+  // Not a single pause of a retry.
+  EXPECT_LT(platform::TickCount() - start, kRetryPauseMs);
   EXPECT_EQ(TheApp().registry().count(), 0);
 }
 
@@ -202,18 +211,21 @@ TEST_F(ConnectTest, RollBackReleasesAReceiverBlockedInAPacket) {
   camera.SetAutoStream(false);
   camera.model().SetFault(66, {camsim::Fault::Kind::kDelay, 500, 1});
   camera.model().SetFault(48, {camsim::Fault::Kind::kAckStatus, 1, 1});
-  // Half a frame arrives while the commands are under way, so the receiver
-  // waits inside a packet when the connect fails.
+  // Half a frame arrives while the camera holds back its answer to 66, so
+  // the receiver waits inside a packet when the connect fails at 48.
   std::thread pusher([&] {
-    ASSERT_TRUE(camera.WaitForDataConnection(2000));
-    platform::SleepMs(100);
+    ASSERT_TRUE(camera.WaitForDataConnection(kPatienceMs));
+    ASSERT_TRUE(WaitUntil([&] {
+      const std::vector<std::int32_t> codes = camera.model().codes();
+      return std::find(codes.begin(), codes.end(), 66) != codes.end();
+    }));
     ASSERT_TRUE(camera.PushPacket(51, 12, FrameHeader(5, 640, 480)));
     ASSERT_TRUE(
         camera.PushPacket(129, 640 * 480, std::vector<std::uint8_t>(100)));
   });
   const std::uint32_t start = platform::TickCount();
   EXPECT_EQ(rvx_ConnectCameraNoDisplayA(Address(44).c_str(), 0, 0), nullptr);
-  EXPECT_LT(platform::TickCount() - start, 3000u);
+  EXPECT_LT(platform::TickCount() - start, kStalledMs);
   pusher.join();
   EXPECT_EQ(TheApp().registry().count(), 0);
 }
@@ -228,21 +240,28 @@ TEST_F(ConnectTest, DisconnectStopsTheStreamFirst) {
   const CameraRef held = Record(handle);
   std::uint32_t start = platform::TickCount();
   rvx_DisconnectCamera(handle);
-  EXPECT_GE(platform::TickCount() - start, 100u);
+  EXPECT_GE(platform::TickCount() - start, kStopPauseMs);
   EXPECT_EQ(camera.model().codes().back(), 2);
   EXPECT_EQ(held->connected.load(), 0);
   EXPECT_EQ(held->receiverThread, nullptr);
   EXPECT_EQ(held->slots.slotA.pixels, nullptr);
   EXPECT_EQ(TheApp().registry().count(), 0);
 
-  // Not streaming: nothing is sent, and the camera can be connected again.
-  handle = rvx_ConnectCameraNoDisplayA(Address(50).c_str(), 0, 0);
-  ASSERT_NE(handle, nullptr);
-  camera.model().ClearLog();
-  start = platform::TickCount();
-  rvx_DisconnectCamera(handle);
-  EXPECT_LT(platform::TickCount() - start, 100u);
-  EXPECT_TRUE(camera.model().codes().empty());
+  // Not streaming: nothing is sent and there is no pause, and the camera
+  // can be connected again. A loaded machine may stretch any one
+  // disconnect past the pause, never all of them: the quickest of a few
+  // must be shorter.
+  std::uint32_t quickest = UINT32_MAX;
+  for (int attempt = 0; attempt < 5 && quickest >= kStopPauseMs; ++attempt) {
+    handle = rvx_ConnectCameraNoDisplayA(Address(50).c_str(), 0, 0);
+    ASSERT_NE(handle, nullptr);
+    camera.model().ClearLog();
+    start = platform::TickCount();
+    rvx_DisconnectCamera(handle);
+    quickest = std::min(quickest, platform::TickCount() - start);
+    EXPECT_TRUE(camera.model().codes().empty());
+  }
+  EXPECT_LT(quickest, kStopPauseMs);
   rvx_DisconnectCamera(handle);
   rvx_DisconnectCamera(nullptr);
 }

@@ -193,7 +193,9 @@ TEST_F(SettingsTest, AFailedReadBackEndsTheSettingAtOnce) {
   model().SetFault(65538, Fault{Kind::kAckStatus, 1, 1});
   const auto start = Clock::now();
   EXPECT_EQ(rvx_SetSmartMotion(handle, 203, 12), 0);
-  EXPECT_LT(MillisecondsSince(start), 1000);
+  // One pause before the read-back, not the 25 of a setting that waits to
+  // be confirmed: well under half of those, however loaded the machine.
+  EXPECT_LT(MillisecondsSince(start), 25 * 200 / 2);
   EXPECT_EQ(Sent(), (Codes{65537, 65538}));
 
   // A refused setting is not read back at all.

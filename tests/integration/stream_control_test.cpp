@@ -133,7 +133,7 @@ TEST_F(StreamControlTest, FlashConnectionRefusesStreamAndCompletion) {
   EXPECT_EQ(rvx_SetMiscOption(handle, 21, 0), 0);
   rvx_StartVideoStream2(handle, 0, nullptr, 0);
   EXPECT_EQ(Record(handle)->streaming.load(), 0);
-  platform::SleepMs(30);
+  SettleBeforeCheckingAbsence();
   EXPECT_TRUE(Codes().empty());
   EXPECT_EQ(camera_->commandBytes(), 0u);
 }

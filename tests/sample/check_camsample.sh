@@ -25,10 +25,21 @@ Terminate this program!!" "$status" "$out"
 
 "$camsim" --address "$address" --sps 40 >/dev/null &
 pid=$!
-for _ in $(seq 50); do
-  (exec 3<>"/dev/tcp/$address/3002") 2>/dev/null && break
+# Up to 30 s for camsim to listen: a sanitizer build on a loaded machine
+# can take seconds to start.
+listening=0
+for _ in $(seq 300); do
+  if (exec 3<>"/dev/tcp/$address/3002") 2>/dev/null; then
+    listening=1
+    break
+  fi
   sleep 0.1
 done
+if [ "$listening" -ne 1 ]; then
+  echo "FAIL camsim never listened on $address"
+  kill "$pid"; wait "$pid" 2>/dev/null
+  exit 1
+fi
 out=$("$camsample"); status=$?
 kill "$pid"; wait "$pid" 2>/dev/null
 expect "camera" 0 "Connect to Ostrel_P1 camera......Success! Device Name = RVXOSTRL1[1]

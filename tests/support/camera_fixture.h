@@ -17,13 +17,14 @@
 #include "platform/byte_order.h"
 #include "platform/clock.h"
 #include "quorvel/quorvel.h"
+#include "support/deadlines.h"
 #include "support/loopback.h"
 
 namespace quorvel::test {
 
 // Polls condition every 2 ms for up to ms milliseconds.
 inline bool WaitUntil(const std::function<bool()>& condition,
-                      std::uint32_t ms = 3000) {
+                      std::uint32_t ms = kPatienceMs) {
   const std::uint32_t start = platform::TickCount();
   while (!condition()) {
     if (platform::TickCount() - start > ms) return false;
@@ -31,6 +32,11 @@ inline bool WaitUntil(const std::function<bool()>& condition,
   }
   return true;
 }
+
+// Before checking that something did not happen (no frame counted, no byte
+// sent): a sound library never does it, so this pause cannot fail one, and
+// it gives a faulty one the time to show on an idle machine.
+inline void SettleBeforeCheckingAbsence() { platform::SleepMs(100); }
 
 // Entries of a /proc/self folder: open descriptors or threads.
 inline int CountEntries(const char* folder) {
