@@ -6,7 +6,7 @@ namespace quorvel::platform {
 
 void Event::Set() {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     signalled_ = true;
   }
   if (mode_ == Reset::kAuto) {
@@ -17,16 +17,17 @@ void Event::Set() {
 }
 
 void Event::Clear() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   signalled_ = false;
 }
 
 bool Event::Wait(std::uint32_t ms) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  const auto ready = [this] { return signalled_; };
+  MutexLock lock(mutex_);
+  // The analysis cannot follow the wait's own unlocking and relocking.
+  const auto ready = [this]() TSA_NO_ANALYSIS { return signalled_; };
   if (ms == kWaitForever) {
-    changed_.wait(lock, ready);
-  } else if (!changed_.wait_for(lock, std::chrono::milliseconds(ms), ready)) {
+    changed_.wait(mutex_, ready);
+  } else if (!changed_.wait_for(mutex_, std::chrono::milliseconds(ms), ready)) {
     return false;
   }
   if (mode_ == Reset::kAuto) signalled_ = false;

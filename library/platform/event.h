@@ -3,9 +3,9 @@
 
 #include <condition_variable>
 #include <cstdint>
-#include <mutex>
 
 #include "platform/clock.h"
+#include "platform/mutex.h"
 
 namespace quorvel::platform {
 
@@ -16,17 +16,17 @@ class Event {
   Event(const Event&) = delete;
   Event& operator=(const Event&) = delete;
 
-  void Set();
-  void Clear();
+  void Set() TSA_EXCLUDES(mutex_);
+  void Clear() TSA_EXCLUDES(mutex_);
   // True when signalled within ms milliseconds; an auto-reset event is
   // consumed by the wait that sees it.
-  [[nodiscard]] bool Wait(std::uint32_t ms);
+  [[nodiscard]] bool Wait(std::uint32_t ms) TSA_EXCLUDES(mutex_);
 
  private:
   const Reset mode_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool signalled_ = false;
+  Mutex mutex_;
+  std::condition_variable_any changed_;
+  bool signalled_ TSA_GUARDED_BY(mutex_) = false;
 };
 
 }  // namespace quorvel::platform

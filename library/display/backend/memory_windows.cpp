@@ -4,11 +4,11 @@
 #include <cstring>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <new>
 
-#include "display/scale_blit.h"
 #include "display/backend/window_system.h"
+#include "display/scale_blit.h"
+#include "platform/mutex.h"
 
 namespace quorvel::display {
 
@@ -18,13 +18,14 @@ constexpr RvxWindow kMemoryWindowBit = 0x80000000u;
 constexpr std::int32_t kLargestSide = 32767;
 
 struct MemoryWindow {
-  std::mutex mutex;
+  platform::Mutex mutex;
   const std::int32_t width, height, depth;
-  bool alive = true;         // guarded by mutex
-  bool backingLost = false;  // guarded by mutex
-  std::uint64_t presented = 0;
-  std::int32_t binds = 0;
-  std::vector<std::uint8_t> pixels;  // width x height x bytesPerPixel()
+  bool alive TSA_GUARDED_BY(mutex) = true;
+  bool backingLost TSA_GUARDED_BY(mutex) = false;
+  std::uint64_t presented TSA_GUARDED_BY(mutex) = 0;
+  std::int32_t binds TSA_GUARDED_BY(mutex) = 0;
+  // width x height x bytesPerPixel()
+  std::vector<std::uint8_t> pixels TSA_GUARDED_BY(mutex);
 
   MemoryWindow(std::int32_t w, std::int32_t h, std::int32_t d)
       : width(w), height(h), depth(d) {}
@@ -37,9 +38,10 @@ struct MemoryWindow {
 // Windows are never removed from the list: a destroyed one stays, dead,
 // so that a test can still read that it is dead.
 struct WindowList {
-  std::mutex mutex;
-  std::uint32_t lastNumber = 0;
-  std::map<RvxWindow, std::shared_ptr<MemoryWindow>> windows;
+  platform::Mutex mutex;
+  std::uint32_t lastNumber TSA_GUARDED_BY(mutex) = 0;
+  std::map<RvxWindow, std::shared_ptr<MemoryWindow>> windows
+      TSA_GUARDED_BY(mutex);
 };
 
 WindowList& Windows() {
@@ -49,7 +51,7 @@ WindowList& Windows() {
 
 std::shared_ptr<MemoryWindow> Find(RvxWindow window) {
   WindowList& list = Windows();
-  std::lock_guard<std::mutex> lock(list.mutex);
+  platform::MutexLock lock(list.mutex);
   const auto found = list.windows.find(window);
   return found == list.windows.end() ? nullptr : found->second;
 }
@@ -66,13 +68,13 @@ class MemoryBinding final : public BoundWindow {
   }
 
   bool IsWindow() override {
-    std::lock_guard<std::mutex> lock(window_->mutex);
+    platform::MutexLock lock(window_->mutex);
     return window_->alive;
   }
 
   PresentResult Present(const Surface& surface,
                         const PresentRequest& request) override {
-    std::lock_guard<std::mutex> lock(window_->mutex);
+    platform::MutexLock lock(window_->mutex);
     if (!window_->alive) return PresentResult::kNothing;
     if (window_->backingLost) return PresentResult::kLost;
     if (surface.bytesPerPixel() != window_->bytesPerPixel()) {
@@ -90,7 +92,7 @@ class MemoryBinding final : public BoundWindow {
   }
 
   bool Restore() override {
-    std::lock_guard<std::mutex> lock(window_->mutex);
+    platform::MutexLock lock(window_->mutex);
     if (!window_->alive) return false;
     // A backing that was lost comes back without its content.
     std::fill(window_->pixels.begin(), window_->pixels.end(), 0);
@@ -114,12 +116,13 @@ RvxWindow CreateMemoryWindow(std::int32_t width, std::int32_t height,
   std::shared_ptr<MemoryWindow> made;
   try {
     made = std::make_shared<MemoryWindow>(width, height, depth);
+    platform::MutexLock lock(made->mutex);
     made->pixels.assign(made->pitch() * static_cast<std::size_t>(height), 0);
   } catch (const std::bad_alloc&) {
     return 0;
   }
   WindowList& list = Windows();
-  std::lock_guard<std::mutex> lock(list.mutex);
+  platform::MutexLock lock(list.mutex);
   if (list.lastNumber == 0x7FFFFFFFu) return 0;
   const RvxWindow id = kMemoryWindowBit | ++list.lastNumber;
   list.windows.emplace(id, std::move(made));
@@ -129,7 +132,7 @@ RvxWindow CreateMemoryWindow(std::int32_t width, std::int32_t height,
 bool DestroyMemoryWindow(RvxWindow window) {
   const auto found = Find(window);
   if (found == nullptr) return false;
-  std::lock_guard<std::mutex> lock(found->mutex);
+  platform::MutexLock lock(found->mutex);
   found->alive = false;
   found->pixels.clear();
   found->pixels.shrink_to_fit();
@@ -139,7 +142,7 @@ bool DestroyMemoryWindow(RvxWindow window) {
 bool LoseMemoryWindowBacking(RvxWindow window) {
   const auto found = Find(window);
   if (found == nullptr) return false;
-  std::lock_guard<std::mutex> lock(found->mutex);
+  platform::MutexLock lock(found->mutex);
   if (!found->alive) return false;
   found->backingLost = true;
   return true;
@@ -148,7 +151,7 @@ bool LoseMemoryWindowBacking(RvxWindow window) {
 std::optional<MemoryWindowState> ReadMemoryWindow(RvxWindow window) {
   const auto found = Find(window);
   if (found == nullptr) return std::nullopt;
-  std::lock_guard<std::mutex> lock(found->mutex);
+  platform::MutexLock lock(found->mutex);
   MemoryWindowState state;
   state.alive = found->alive;
   state.width = found->width;
@@ -177,7 +180,7 @@ std::unique_ptr<BoundWindow> BindMemoryWindow(RvxWindow window) {
   auto found = Find(window);
   if (found == nullptr) return nullptr;
   {
-    std::lock_guard<std::mutex> lock(found->mutex);
+    platform::MutexLock lock(found->mutex);
     if (!found->alive) return nullptr;
     ++found->binds;
   }
@@ -187,7 +190,7 @@ std::unique_ptr<BoundWindow> BindMemoryWindow(RvxWindow window) {
 bool MemoryWindowExists(RvxWindow window) {
   const auto found = Find(window);
   if (found == nullptr) return false;
-  std::lock_guard<std::mutex> lock(found->mutex);
+  platform::MutexLock lock(found->mutex);
   return found->alive;
 }
 
