@@ -43,7 +43,7 @@ TEST_F(ConnectTest, DisplayConnectionSetsUpTheCamera) {
   EXPECT_EQ(record->internalSps, 200) << "the reply to 66 is kept";
 
   // 129, 66, then 48 with the size in 16-bit words and two ones.
-  const auto commands = camera.model().commands();
+  const auto commands = camera.commands();
   ASSERT_EQ(commands.size(), 3u);
   EXPECT_EQ(commands[0].code, 129);
   EXPECT_EQ(commands[1].code, 66);
@@ -103,7 +103,7 @@ TEST_F(ConnectTest, KnownAddressGivesTheExistingCameraWithoutTraffic) {
   EXPECT_EQ(rvx_ConnectCameraDisplayW(wide.c_str(), 100, 100), handle);
   EXPECT_EQ(rvx_FlashConnectCameraA(Address(21).c_str()), handle);
   EXPECT_EQ(camera.commandConnections(), 1);
-  EXPECT_EQ(camera.model().commands().size(), 3u);
+  EXPECT_EQ(camera.commands().size(), 3u);
   EXPECT_EQ(Record(handle)->width, 640);
   EXPECT_EQ(TheApp().registry().count(), 1);
 }
@@ -124,12 +124,12 @@ TEST_F(ConnectTest, FlashConnectionHasOnlyTheCommandChannel) {
   EXPECT_EQ(record->slots.slotA.pixels, nullptr);
   EXPECT_EQ(record->connected.load(), 1);
   EXPECT_EQ(first.dataConnections(), 0);
-  EXPECT_TRUE(first.model().commands().empty());
+  EXPECT_TRUE(first.commands().empty());
 }
 
 TEST_F(ConnectTest, WrongGreetingIsRetriedOnceAfterAPause) {
   camsim::CameraServer& twice = Serve(3, 24);
-  twice.model().SetWrongGreetings(2);
+  twice.SetWrongGreetings(2);
   std::uint32_t start = platform::TickCount();
   EXPECT_EQ(rvx_ConnectCameraDisplayA(Address(24).c_str(), 0, 0), nullptr);
   EXPECT_GE(platform::TickCount() - start, 2000u);
@@ -137,12 +137,12 @@ TEST_F(ConnectTest, WrongGreetingIsRetriedOnceAfterAPause) {
   EXPECT_EQ(twice.dataConnections(), 0);
 
   camsim::CameraServer& once = Serve(3, 25);
-  once.model().SetWrongGreetings(1);
+  once.SetWrongGreetings(1);
   EXPECT_NE(rvx_ConnectCameraNoDisplayA(Address(25).c_str(), 0, 0), nullptr);
   EXPECT_EQ(once.commandConnections(), 2);
 
   camsim::CameraServer& flash = Serve(3, 26);
-  flash.model().SetWrongGreetings(1);
+  flash.SetWrongGreetings(1);
   start = platform::TickCount();
   EXPECT_EQ(rvx_FlashConnectCameraA(Address(26).c_str()), nullptr);
   EXPECT_LT(platform::TickCount() - start, 1000u);
@@ -182,12 +182,11 @@ TEST_F(ConnectTest, FailedCommandRollsEverythingBack) {
   int index = 40;
   for (const std::int32_t code : {129, 66, 48}) {
     camsim::CameraServer& camera = Serve(3, index);
-    camera.model().SetFault(code, {camsim::Fault::Kind::kAckStatus, 1, 1});
+    camera.SetFault(code, {camsim::Fault::Kind::kAckStatus, 1, 1});
     EXPECT_EQ(rvx_ConnectCameraDisplayA(Address(index).c_str(), 0, 0), nullptr)
         << code;
     EXPECT_EQ(TheApp().registry().count(), 0);
-    EXPECT_EQ(camera.model().codes().back(), code)
-        << "nothing after the failure";
+    EXPECT_EQ(camera.codes().back(), code) << "nothing after the failure";
     ++index;
   }
   // The cameras' own sockets and threads go with them.
@@ -200,8 +199,8 @@ TEST_F(ConnectTest, FailedCommandRollsEverythingBack) {
 TEST_F(ConnectTest, RollBackReleasesAReceiverBlockedInAPacket) {
   camsim::CameraServer& camera = Serve(3, 44);
   camera.SetAutoStream(false);
-  camera.model().SetFault(66, {camsim::Fault::Kind::kDelay, 500, 1});
-  camera.model().SetFault(48, {camsim::Fault::Kind::kAckStatus, 1, 1});
+  camera.SetFault(66, {camsim::Fault::Kind::kDelay, 500, 1});
+  camera.SetFault(48, {camsim::Fault::Kind::kAckStatus, 1, 1});
   // Half a frame arrives while the commands are under way, so the receiver
   // waits inside a packet when the connect fails.
   std::thread pusher([&] {
@@ -229,7 +228,7 @@ TEST_F(ConnectTest, DisconnectStopsTheStreamFirst) {
   std::uint32_t start = platform::TickCount();
   rvx_DisconnectCamera(handle);
   EXPECT_GE(platform::TickCount() - start, 100u);
-  EXPECT_EQ(camera.model().codes().back(), 2);
+  EXPECT_EQ(camera.codes().back(), 2);
   EXPECT_EQ(held->connected.load(), 0);
   EXPECT_EQ(held->receiverThread, nullptr);
   EXPECT_EQ(held->slots.slotA.pixels, nullptr);
@@ -238,11 +237,11 @@ TEST_F(ConnectTest, DisconnectStopsTheStreamFirst) {
   // Not streaming: nothing is sent, and the camera can be connected again.
   handle = rvx_ConnectCameraNoDisplayA(Address(50).c_str(), 0, 0);
   ASSERT_NE(handle, nullptr);
-  camera.model().ClearLog();
+  camera.ClearLog();
   start = platform::TickCount();
   rvx_DisconnectCamera(handle);
   EXPECT_LT(platform::TickCount() - start, 100u);
-  EXPECT_TRUE(camera.model().codes().empty());
+  EXPECT_TRUE(camera.codes().empty());
   rvx_DisconnectCamera(handle);
   rvx_DisconnectCamera(nullptr);
 }
