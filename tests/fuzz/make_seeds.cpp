@@ -1,6 +1,6 @@
 // Writes the seed corpora of the fuzz targets from the simulated camera's
 // own traffic: frames and motion masks as camsim renders and codes them,
-// command answers as its CameraModel gives them (faults included), each
+// command answers as its CommandProtocol gives them (faults included), each
 // behind its target's option bytes. Hand-made variants cover what a camera
 // may send but camsim never does (pieces, odd lengths, unknown packets).
 //
@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "camera_model.h"
+#include "command_protocol.h"
 #include "frame_source.h"
 #include "fuzz_options.h"
 
@@ -261,7 +261,8 @@ struct Step {
 // The option bytes of the steps and the camera's answers to them, in the
 // order the library sends them. A camera that closes the connection
 // answers nothing more.
-Bytes CommandSeed(camsim::CameraModel& camera, const std::vector<Step>& steps) {
+Bytes CommandSeed(camsim::CommandProtocol& camera,
+                  const std::vector<Step>& steps) {
   fz::CommandChannelOptions options;
   options.flags = steps.size() == 3 ? 1 : 0;
   for (std::size_t i = 0; i < steps.size(); ++i) {
@@ -297,7 +298,7 @@ Bytes U32Payload(std::uint32_t value) {
 
 // Addresses a flash region the way the flash operations do, before the
 // transactions of the seed.
-void Address(camsim::CameraModel& camera, std::uint16_t area,
+void Address(camsim::CommandProtocol& camera, std::uint16_t area,
              std::uint32_t count) {
   (void)camera.Handle(516, U16Payload(area));
   (void)camera.Handle(518, U32Payload(0));
@@ -313,12 +314,14 @@ void WriteCommandSeeds(SeedWriter& seeds) {
   using Kind = camsim::Fault::Kind;
   const std::string target = "command_channel_fuzz";
   auto plain = [&](const std::string& name, const std::vector<Step>& steps) {
-    camsim::CameraModel camera;
+    camsim::CameraModel model;
+    camsim::CommandProtocol camera(model);
     seeds.Write(target, name, CommandSeed(camera, steps));
   };
   auto faulty = [&](const std::string& name, std::int32_t code, Kind kind,
                     std::int32_t value, const std::vector<Step>& steps) {
-    camsim::CameraModel camera;
+    camsim::CameraModel model;
+    camsim::CommandProtocol camera(model);
     camera.SetFault(code, camsim::Fault{kind, value, 1, 0});
     seeds.Write(target, name, CommandSeed(camera, steps));
   };
@@ -332,7 +335,8 @@ void WriteCommandSeeds(SeedWriter& seeds) {
   auto flash = [&](const std::string& name, std::uint16_t area,
                    std::uint32_t count, const std::vector<Step>& steps,
                    const FlashFault& fault = {}) {
-    camsim::CameraModel camera;
+    camsim::CameraModel model;
+    camsim::CommandProtocol camera(model);
     Address(camera, area, count);
     if (fault.code != 0) {
       camera.SetFault(fault.code, camsim::Fault{fault.kind, fault.value, 1, 0});

@@ -347,7 +347,7 @@ TEST_F(CamtoolTest, ConnectFailuresNameTheirCause) {
                          ": port 3002 refused the connection\n");
 
   camsim::CameraServer& camera = Serve(kToolBlock, 3);
-  camera.model().SetWrongGreetings(1000);
+  camera.SetWrongGreetings(1000);
   run = Tool(3, {"record-read", File("r.bin").string()}, kToolBlock);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "camtool: " + address +

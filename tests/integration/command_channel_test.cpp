@@ -99,7 +99,7 @@ TEST_F(CommandChannelTest, RefusedCodesSendNothingButResetTheCompletion) {
   EXPECT_FALSE(record_.commandDoneEvent.Wait(0))
       << "a stale completion survived";
   EXPECT_EQ(SentBytes(), 0u);
-  EXPECT_EQ(server_->model().codes(), std::vector<std::int32_t>{kMarker});
+  EXPECT_EQ(server_->codes(), std::vector<std::int32_t>{kMarker});
 }
 
 TEST_F(CommandChannelTest, PlainCommandsPutExactlyHeaderAndPayloadOnTheWire) {
@@ -109,7 +109,7 @@ TEST_F(CommandChannelTest, PlainCommandsPutExactlyHeaderAndPayloadOnTheWire) {
   const std::uint8_t value[4] = {0x2C, 0x01, 0x00, 0x00};
   EXPECT_EQ(SendCommand(&record_, 65537, 4, value), CommandStatus::kOk);
   EXPECT_EQ(SentBytes(), 20u);
-  const auto commands = server_->model().commands();
+  const auto commands = server_->commands();
   ASSERT_EQ(commands.size(), 4u) << "each request followed by a marker";
   EXPECT_EQ(commands[0].code, 1);
   EXPECT_EQ(commands[2].code, 65537);
@@ -121,9 +121,9 @@ TEST_F(CommandChannelTest, PlainCommandsPutExactlyHeaderAndPayloadOnTheWire) {
 
 TEST_F(CommandChannelTest, AcknowledgementMustBe1296WithStatusZero) {
   Open(3);
-  server_->model().SetFault(1, {Kind::kAckStatus, 1, 1});
+  server_->SetFault(1, {Kind::kAckStatus, 1, 1});
   EXPECT_EQ(SendCommand(&record_, 1, 0, nullptr), CommandStatus::kBadAck);
-  server_->model().SetFault(1, {Kind::kAckCode, 1282, 1});
+  server_->SetFault(1, {Kind::kAckCode, 1282, 1});
   EXPECT_EQ(SendCommand(&record_, 1, 0, nullptr), CommandStatus::kBadAck);
   EXPECT_EQ(SendCommand(&record_, 1, 0, nullptr), CommandStatus::kOk);
 }
@@ -170,7 +170,7 @@ TEST_F(CommandChannelTest, ReplyCodeDecidesBetweenFailureAndSilentSuccess) {
   model.SetInternalSps(7);
 
   // Another known query code: a failure that stores nothing.
-  model.SetFault(66, {Kind::kReplyCode, 68, 1});
+  server_->SetFault(66, {Kind::kReplyCode, 68, 1});
   EXPECT_EQ(SendCommand(&record_, 66, 0, nullptr), CommandStatus::kWrongReply);
   EXPECT_EQ(record_.internalSps, 200);
   EXPECT_EQ(record_.reply68, 0);
@@ -178,7 +178,7 @@ TEST_F(CommandChannelTest, ReplyCodeDecidesBetweenFailureAndSilentSuccess) {
   // An unknown code: success, nothing read or stored. Both answers leave
   // their value bytes unread, so each is followed by a fresh connection.
   Reconnect();
-  model.SetFault(66, {Kind::kReplyCode, 7, 1});
+  server_->SetFault(66, {Kind::kReplyCode, 7, 1});
   EXPECT_EQ(SendCommand(&record_, 66, 0, nullptr), CommandStatus::kOk);
   EXPECT_EQ(record_.internalSps, 200);
 
@@ -212,7 +212,7 @@ TEST_F(CommandChannelTest, BulkReadDeliversBodyAndCount) {
   EXPECT_EQ(buffer[300], 0x55);
 
   // A sub-header for the write command answers no read.
-  server_->model().SetFault(520, {Kind::kReplyCode, 521, 1});
+  server_->SetFault(520, {Kind::kReplyCode, 521, 1});
   received = -1;
   EXPECT_EQ(
       SendCommand(&record_, 520, 0, nullptr, &received, buffer.data(), 400),
@@ -244,7 +244,7 @@ TEST_F(CommandChannelTest, OversizedBulkBodyFailsAndKeepsTheConnectionInStep) {
   EXPECT_EQ(record_.internalSps, 60);
 
   // A body announced longer than it is read by the camera's own fault, too.
-  server_->model().SetFault(520, {Kind::kLongBody, 1000, 1});
+  server_->SetFault(520, {Kind::kLongBody, 1000, 1});
   std::vector<std::uint8_t> big(2000, 0);
   EXPECT_EQ(SendCommand(&record_, 520, 0, nullptr, &received, big.data(), 1000),
             CommandStatus::kOverflow);
@@ -253,14 +253,13 @@ TEST_F(CommandChannelTest, OversizedBulkBodyFailsAndKeepsTheConnectionInStep) {
 
 TEST_F(CommandChannelTest, BrokenRepliesFailTheCall) {
   Open(8);
-  auto& model = server_->model();
   std::vector<std::uint8_t> buffer(1024);
   std::int32_t received = 0;
   const std::uint8_t areaNumber[2] = {1, 0};
   const std::uint8_t count[4] = {100, 0, 0, 0};
   ASSERT_EQ(SendCommand(&record_, 516, 2, areaNumber), CommandStatus::kOk);
   ASSERT_EQ(SendCommand(&record_, 519, 4, count), CommandStatus::kOk);
-  model.SetFault(520, {Kind::kShortBody, 10, 1});
+  server_->SetFault(520, {Kind::kShortBody, 10, 1});
   EXPECT_EQ(
       SendCommand(&record_, 520, 0, nullptr, &received, buffer.data(), 1024),
       CommandStatus::kReceiveFailed);
@@ -271,7 +270,7 @@ TEST_F(CommandChannelTest, BrokenRepliesFailTheCall) {
 
 TEST_F(CommandChannelTest, PeerClosingMidReplyFailsTheCall) {
   Open(9);
-  server_->model().SetFault(66, {Kind::kCloseMidReply, 0, 1});
+  server_->SetFault(66, {Kind::kCloseMidReply, 0, 1});
   EXPECT_EQ(SendCommand(&record_, 66, 0, nullptr),
             CommandStatus::kReceiveFailed);
   EXPECT_EQ(record_.internalSps, 0);
@@ -284,14 +283,14 @@ TEST_F(CommandChannelTest, WouldBlockReceivesAreRepeatedUntilTheReplyComes) {
   ASSERT_EQ(setsockopt(record_.commandSocket.native(), SOL_SOCKET, SO_RCVTIMEO,
                        &shortWait, sizeof shortWait),
             0);
-  server_->model().SetFault(66, {Kind::kDelay, 300, 1});
+  server_->SetFault(66, {Kind::kDelay, 300, 1});
   EXPECT_EQ(SendCommand(&record_, 66, 0, nullptr), CommandStatus::kOk);
   EXPECT_EQ(record_.internalSps, 200);
 }
 
 TEST_F(CommandChannelTest, StalledCameraBlocksUntilTheConnectionIsShutDown) {
   Open(11);
-  server_->model().SetFault(66, {Kind::kStall, 0, 1});
+  server_->SetFault(66, {Kind::kStall, 0, 1});
   auto call = std::async(std::launch::async, [this] {
     return SendCommand(&record_, 66, 0, nullptr);
   });
@@ -311,20 +310,20 @@ TEST_F(CommandChannelTest, CompletionArrivesOnTheDataChannel) {
   // Not by waiting out the 5-second completion wait.
   EXPECT_LT(platform::TickCount() - start, kCompletionWaitMs);
   // Whatever the caller passed, 256 goes out as a bare header.
-  const auto commands = server_->model().commands();
+  const auto commands = server_->commands();
   ASSERT_EQ(commands.size(), 1u);
   EXPECT_TRUE(commands[0].payload.empty());
 
-  server_->model().SetFault(256, {Kind::kLateCompletion, 1500, 1});
+  server_->SetFault(256, {Kind::kLateCompletion, 1500, 1});
   EXPECT_EQ(SendCommand(&record_, 256, 0, nullptr), CommandStatus::kOk);
-  server_->model().SetFault(256, {Kind::kReplyCode, 257, 1});
+  server_->SetFault(256, {Kind::kReplyCode, 257, 1});
   EXPECT_EQ(SendCommand(&record_, 256, 0, nullptr), CommandStatus::kWrongReply);
 }
 
 TEST_F(CommandChannelTest, MissingCompletionTimesOutAfterFiveSeconds) {
   Open(13);
   StartCompletionReader();
-  server_->model().SetFault(256, {Kind::kNoCompletion, 0, 1});
+  server_->SetFault(256, {Kind::kNoCompletion, 0, 1});
   const std::uint32_t start = platform::TickCount();
   EXPECT_EQ(SendCommand(&record_, 256, 0, nullptr), CommandStatus::kTimedOut);
   const std::uint32_t elapsed = platform::TickCount() - start;
@@ -334,13 +333,13 @@ TEST_F(CommandChannelTest, MissingCompletionTimesOutAfterFiveSeconds) {
   // A completion that arrives after its wait does not satisfy the next one
   // by itself: the next transaction clears it first.
   record_.commandDoneEvent.Set();
-  server_->model().SetFault(256, {Kind::kNoCompletion, 0, 1});
+  server_->SetFault(256, {Kind::kNoCompletion, 0, 1});
   EXPECT_EQ(SendCommand(&record_, 256, 0, nullptr), CommandStatus::kTimedOut);
 }
 
 TEST_F(CommandChannelTest, GreetingIsCheckedWithTheAcknowledgementRoutine) {
   Open(14);
-  server_->model().SetWrongGreetings(1);
+  server_->SetWrongGreetings(1);
   platform::Socket second = platform::Socket::ConnectTcp(ipv4_, 3002);
   ASSERT_TRUE(second.valid());
   EXPECT_FALSE(Greeted(second));

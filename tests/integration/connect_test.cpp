@@ -50,7 +50,7 @@ TEST_F(ConnectTest, DisplayConnectionSetsUpTheCamera) {
   EXPECT_EQ(record->internalSps, 200) << "the reply to 66 is kept";
 
   // 129, 66, then 48 with the size in 16-bit words and two ones.
-  const auto commands = camera.model().commands();
+  const auto commands = camera.commands();
   ASSERT_EQ(commands.size(), 3u);
   EXPECT_EQ(commands[0].code, 129);
   EXPECT_EQ(commands[1].code, 66);
@@ -110,7 +110,7 @@ TEST_F(ConnectTest, KnownAddressGivesTheExistingCameraWithoutTraffic) {
   EXPECT_EQ(rvx_ConnectCameraDisplayW(wide.c_str(), 100, 100), handle);
   EXPECT_EQ(rvx_FlashConnectCameraA(Address(21).c_str()), handle);
   EXPECT_EQ(camera.commandConnections(), 1);
-  EXPECT_EQ(camera.model().commands().size(), 3u);
+  EXPECT_EQ(camera.commands().size(), 3u);
   EXPECT_EQ(Record(handle)->width, 640);
   EXPECT_EQ(TheApp().registry().count(), 1);
 }
@@ -131,12 +131,12 @@ TEST_F(ConnectTest, FlashConnectionHasOnlyTheCommandChannel) {
   EXPECT_EQ(record->slots.slotA.pixels, nullptr);
   EXPECT_EQ(record->connected.load(), 1);
   EXPECT_EQ(first.dataConnections(), 0);
-  EXPECT_TRUE(first.model().commands().empty());
+  EXPECT_TRUE(first.commands().empty());
 }
 
 TEST_F(ConnectTest, WrongGreetingIsRetriedOnceAfterAPause) {
   camsim::CameraServer& twice = Serve(3, 24);
-  twice.model().SetWrongGreetings(2);
+  twice.SetWrongGreetings(2);
   std::uint32_t start = platform::TickCount();
   EXPECT_EQ(rvx_ConnectCameraDisplayA(Address(24).c_str(), 0, 0), nullptr);
   EXPECT_GE(platform::TickCount() - start, kRetryPauseMs);
@@ -144,12 +144,12 @@ TEST_F(ConnectTest, WrongGreetingIsRetriedOnceAfterAPause) {
   EXPECT_EQ(twice.dataConnections(), 0);
 
   camsim::CameraServer& once = Serve(3, 25);
-  once.model().SetWrongGreetings(1);
+  once.SetWrongGreetings(1);
   EXPECT_NE(rvx_ConnectCameraNoDisplayA(Address(25).c_str(), 0, 0), nullptr);
   EXPECT_EQ(once.commandConnections(), 2);
 
   camsim::CameraServer& flash = Serve(3, 26);
-  flash.model().SetWrongGreetings(1);
+  flash.SetWrongGreetings(1);
   start = platform::TickCount();
   EXPECT_EQ(rvx_FlashConnectCameraA(Address(26).c_str()), nullptr);
   // No retry, so no wait for the pause before one.
@@ -191,12 +191,11 @@ TEST_F(ConnectTest, FailedCommandRollsEverythingBack) {
   int index = 40;
   for (const std::int32_t code : {129, 66, 48}) {
     camsim::CameraServer& camera = Serve(3, index);
-    camera.model().SetFault(code, {camsim::Fault::Kind::kAckStatus, 1, 1});
+    camera.SetFault(code, {camsim::Fault::Kind::kAckStatus, 1, 1});
     EXPECT_EQ(rvx_ConnectCameraDisplayA(Address(index).c_str(), 0, 0), nullptr)
         << code;
     EXPECT_EQ(TheApp().registry().count(), 0);
-    EXPECT_EQ(camera.model().codes().back(), code)
-        << "nothing after the failure";
+    EXPECT_EQ(camera.codes().back(), code) << "nothing after the failure";
     ++index;
   }
   // The cameras' own sockets and threads go with them.
@@ -209,14 +208,14 @@ TEST_F(ConnectTest, FailedCommandRollsEverythingBack) {
 TEST_F(ConnectTest, RollBackReleasesAReceiverBlockedInAPacket) {
   camsim::CameraServer& camera = Serve(3, 44);
   camera.SetAutoStream(false);
-  camera.model().SetFault(66, {camsim::Fault::Kind::kDelay, 500, 1});
-  camera.model().SetFault(48, {camsim::Fault::Kind::kAckStatus, 1, 1});
+  camera.SetFault(66, {camsim::Fault::Kind::kDelay, 500, 1});
+  camera.SetFault(48, {camsim::Fault::Kind::kAckStatus, 1, 1});
   // Half a frame arrives while the camera holds back its answer to 66, so
   // the receiver waits inside a packet when the connect fails at 48.
   std::thread pusher([&] {
     ASSERT_TRUE(camera.WaitForDataConnection(kPatienceMs));
     ASSERT_TRUE(WaitUntil([&] {
-      const std::vector<std::int32_t> codes = camera.model().codes();
+      const std::vector<std::int32_t> codes = camera.codes();
       return std::find(codes.begin(), codes.end(), 66) != codes.end();
     }));
     ASSERT_TRUE(camera.PushPacket(51, 12, FrameHeader(5, 640, 480)));
@@ -241,7 +240,7 @@ TEST_F(ConnectTest, DisconnectStopsTheStreamFirst) {
   std::uint32_t start = platform::TickCount();
   rvx_DisconnectCamera(handle);
   EXPECT_GE(platform::TickCount() - start, kStopPauseMs);
-  EXPECT_EQ(camera.model().codes().back(), 2);
+  EXPECT_EQ(camera.codes().back(), 2);
   EXPECT_EQ(held->connected.load(), 0);
   EXPECT_EQ(held->receiverThread, nullptr);
   EXPECT_EQ(held->slots.slotA.pixels, nullptr);
@@ -255,11 +254,11 @@ TEST_F(ConnectTest, DisconnectStopsTheStreamFirst) {
   for (int attempt = 0; attempt < 5 && quickest >= kStopPauseMs; ++attempt) {
     handle = rvx_ConnectCameraNoDisplayA(Address(50).c_str(), 0, 0);
     ASSERT_NE(handle, nullptr);
-    camera.model().ClearLog();
+    camera.ClearLog();
     start = platform::TickCount();
     rvx_DisconnectCamera(handle);
     quickest = std::min(quickest, platform::TickCount() - start);
-    EXPECT_TRUE(camera.model().codes().empty());
+    EXPECT_TRUE(camera.codes().empty());
   }
   EXPECT_LT(quickest, kStopPauseMs);
   rvx_DisconnectCamera(handle);

@@ -469,8 +469,8 @@ TEST_F(DisplayTest, LostBackingIsRestoredAndTheNextFrameDrawn) {
 TEST_F(DisplayTest, SetUpRedrawAndDisconnectRaceNothing) {
   camera_ = &Serve(kBlock, 14);
   camera_->SetFrameRate(250);
-  // Masks, so the highlight runs too: item 205 on, as a client sets it.
-  (void)camera_->model().Handle(65570, {});
+  // Masks, so the highlight runs too: item 205 on.
+  camera_->model().SetMaskMode(true);
   handle_ =
       rvx_ConnectCameraDisplayA(LoopbackAddress(kBlock, 14).c_str(), 320, 240);
   ASSERT_NE(handle_, nullptr);

@@ -56,8 +56,8 @@ class FaultMatrixTest : public CameraTest {
     if (handle != nullptr) rvx_DisconnectCamera(handle);
     EXPECT_EQ(Record(referenceHandle_), reference_record_);
     EXPECT_EQ(TheApp().registry().count(), 1);
-    servers_.back()->model().ClearFaults();
-    servers_.back()->model().SetWrongGreetings(0);
+    servers_.back()->ClearFaults();
+    servers_.back()->SetWrongGreetings(0);
     const char* again = ConnectFaulty();
     EXPECT_NE(again, nullptr) << "the address connects again";
     std::int32_t sps = 0;
@@ -83,9 +83,9 @@ class FaultMatrixTest : public CameraTest {
 };
 
 TEST_F(FaultMatrixTest, WrongGreeting) {
-  Faulty(10).model().SetWrongGreetings(2);
+  Faulty(10).SetWrongGreetings(2);
   EXPECT_EQ(ConnectFaulty(), nullptr);
-  servers_.back()->model().SetWrongGreetings(1);
+  servers_.back()->SetWrongGreetings(1);
   EXPECT_EQ(ConnectFaulty(true), nullptr);
   ExpectRecovery(nullptr);
 }
@@ -94,11 +94,11 @@ TEST_F(FaultMatrixTest, RefusedAcknowledgement) {
   Faulty(11);
   const char* handle = ConnectFaulty();
   ASSERT_NE(handle, nullptr);
-  servers_.back()->model().SetFault(66, {Kind::kAckStatus, 5, 1});
+  servers_.back()->SetFault(66, {Kind::kAckStatus, 5, 1});
   std::int32_t value = -9;
   EXPECT_EQ(rvx_GetSmartMotion(handle, 201, &value), 0);
   EXPECT_EQ(value, -9);
-  servers_.back()->model().SetFault(65537, {Kind::kAckCode, 1282, 1});
+  servers_.back()->SetFault(65537, {Kind::kAckCode, 1282, 1});
   EXPECT_EQ(rvx_SetSmartMotion(handle, 203, 5), 0);
   ExpectRecovery(handle);
 }
@@ -107,7 +107,7 @@ TEST_F(FaultMatrixTest, WrongReplyCode) {
   Faulty(12);
   const char* handle = ConnectFaulty();
   ASSERT_NE(handle, nullptr);
-  servers_.back()->model().SetFault(66, {Kind::kReplyCode, 68, 1});
+  servers_.back()->SetFault(66, {Kind::kReplyCode, 68, 1});
   std::int32_t value = -9;
   EXPECT_EQ(rvx_GetSmartMotion(handle, 201, &value), 0);
   EXPECT_EQ(value, -9);
@@ -119,13 +119,13 @@ TEST_F(FaultMatrixTest, TruncatedAndOversizedReplies) {
   const char* handle = ConnectFaulty(true);
   ASSERT_NE(handle, nullptr);
   std::vector<std::uint8_t> record(372, 0x5A);
-  servers_.back()->model().SetFault(520, {Kind::kLongBody, 70000, 1});
+  servers_.back()->SetFault(520, {Kind::kLongBody, 70000, 1});
   EXPECT_EQ(rvx_FlashOperation(handle, 61, record.data(), 0), 0);
   EXPECT_EQ(record, std::vector<std::uint8_t>(372, 0x5A));
   // The oversized body was read past: the next operation works.
   EXPECT_EQ(rvx_FlashOperation(handle, 61, record.data(), 0), 1);
   std::vector<std::uint8_t> area(524288);
-  servers_.back()->model().SetFault(520, {Kind::kShortBody, 1000, 1});
+  servers_.back()->SetFault(520, {Kind::kShortBody, 1000, 1});
   EXPECT_EQ(rvx_FlashOperation(handle, 922, area.data(), 1), 0);
   ExpectRecovery(handle);
 }
@@ -134,7 +134,7 @@ TEST_F(FaultMatrixTest, CloseInMidReply) {
   Faulty(14);
   const char* handle = ConnectFaulty();
   ASSERT_NE(handle, nullptr);
-  servers_.back()->model().SetFault(66, {Kind::kCloseMidReply, 0, 1});
+  servers_.back()->SetFault(66, {Kind::kCloseMidReply, 0, 1});
   std::int32_t value = 0;
   EXPECT_EQ(rvx_GetSmartMotion(handle, 201, &value), 0);
   // The command connection is gone: later calls fail, none hangs.
@@ -147,7 +147,7 @@ TEST_F(FaultMatrixTest, StallReleasedByDisconnect) {
   Faulty(15);
   const char* handle = ConnectFaulty();
   ASSERT_NE(handle, nullptr);
-  servers_.back()->model().SetFault(66, {Kind::kStall, 0, 1});
+  servers_.back()->SetFault(66, {Kind::kStall, 0, 1});
   const std::string name = handle;
   auto stalled = std::async(std::launch::async, [name] {
     std::int32_t value = 0;
@@ -166,9 +166,9 @@ TEST_F(FaultMatrixTest, LateAndMissingCompletion) {
   Faulty(16);
   const char* handle = ConnectFaulty();
   ASSERT_NE(handle, nullptr);
-  servers_.back()->model().SetFault(256, {Kind::kLateCompletion, 1000, 1});
+  servers_.back()->SetFault(256, {Kind::kLateCompletion, 1000, 1});
   EXPECT_EQ(rvx_SetMiscOption(handle, 21, 0), 1);
-  servers_.back()->model().SetFault(256, {Kind::kNoCompletion, 0, 1});
+  servers_.back()->SetFault(256, {Kind::kNoCompletion, 0, 1});
   const std::uint32_t start = platform::TickCount();
   EXPECT_EQ(rvx_SetMiscOption(handle, 21, 0), 0);
   EXPECT_GE(platform::TickCount() - start, 5000u);
@@ -263,7 +263,7 @@ TEST_F(FaultMatrixTest, StalledStopCommandHoldsNeitherStopNorDisconnect) {
   const char* handle = ConnectFaulty();
   ASSERT_NE(handle, nullptr);
   rvx_StartVideoStream2(handle, 0, nullptr, 0);
-  camera.model().SetFault(2, {Kind::kNoAnswer, 0, -1});
+  camera.SetFault(2, {Kind::kNoAnswer, 0, -1});
   std::uint32_t start = platform::TickCount();
   rvx_StopVideoStream(handle);
   EXPECT_LT(Since(start), 15000u) << "stop";
@@ -286,7 +286,7 @@ TEST_F(FaultMatrixTest, StalledStopCommandHoldsNeitherStopNorDisconnect) {
 
 TEST_F(FaultMatrixTest, StalledCameraHoldsNeitherDisconnectAllNorExit) {
   camsim::CameraServer& camera = Serve(8, 21);
-  camera.model().SetFault(2, {Kind::kNoAnswer, 0, -1});
+  camera.SetFault(2, {Kind::kNoAnswer, 0, -1});
   const char* handle =
       rvx_ConnectCameraNoDisplayA(LoopbackAddress(8, 21).c_str(), 160, 120);
   ASSERT_NE(handle, nullptr);
@@ -314,19 +314,19 @@ TEST_F(FaultMatrixTest, StalledCameraHoldsNeitherDisconnectAllNorExit) {
 
 TEST_F(FaultMatrixTest, SilentCameraFailsConnectsAndStalledCallsInTime) {
   camsim::CameraServer& camera = Faulty(22);
-  camera.model().SetSilentGreeting(true);
+  camera.SetSilentGreeting(true);
   std::uint32_t start = platform::TickCount();
   EXPECT_EQ(ConnectFaulty(true), nullptr);
   EXPECT_EQ(ConnectFaulty(), nullptr);
   EXPECT_LT(Since(start), 60000u);
-  camera.model().SetSilentGreeting(false);
+  camera.SetSilentGreeting(false);
 
   // A transaction whose camera stops mid-reply: 0 after the idle time-out,
   // the camera lost, and later calls fail at once.
   const char* handle = ConnectFaulty();
   ASSERT_NE(handle, nullptr);
   rvx_SetCallbackCameraLost(handle, 0, OnLost);
-  camera.model().SetFault(66, {Kind::kStall, 0, 1});
+  camera.SetFault(66, {Kind::kStall, 0, 1});
   std::int32_t value = -9;
   start = platform::TickCount();
   EXPECT_EQ(rvx_GetSmartMotion(handle, RVX_ITEM_INTERNAL_SPS, &value), 0);
@@ -353,7 +353,7 @@ TEST_F(FaultMatrixTest, StrayBytesAndConcurrentCallsNeverMixAnswers) {
   const char* handle = ConnectFaulty();
   ASSERT_NE(handle, nullptr);
   camera.model().SetInternalSps(40);
-  camera.model().SetFault(65538, {Kind::kStrayBytes, 6, 1});
+  camera.SetFault(65538, {Kind::kStrayBytes, 6, 1});
   std::int32_t value = 0;
   EXPECT_EQ(rvx_GetSmartMotion(handle, RVX_ITEM_PARAMETER_A, &value), 1);
   for (int i = 0; i < 3; ++i) {
@@ -361,7 +361,7 @@ TEST_F(FaultMatrixTest, StrayBytesAndConcurrentCallsNeverMixAnswers) {
     EXPECT_EQ(value, 40);
   }
   // A wrong reply leaves its value unread; the next call still succeeds.
-  camera.model().SetFault(66, {Kind::kReplyCode, 68, 1});
+  camera.SetFault(66, {Kind::kReplyCode, 68, 1});
   EXPECT_EQ(rvx_GetSmartMotion(handle, RVX_ITEM_INTERNAL_SPS, &value), 0);
   EXPECT_EQ(rvx_GetSmartMotion(handle, RVX_ITEM_INTERNAL_SPS, &value), 1);
   EXPECT_EQ(value, 40);
@@ -469,7 +469,7 @@ TEST_F(FaultMatrixTest, DataLossesAreVisibleAndLineCountsStayInRange) {
 
 TEST_F(FaultMatrixTest, ConnectsToOneAddressShareOneCameraAndCanBeCancelled) {
   camsim::CameraServer& camera = Faulty(26);
-  camera.model().SetGreetingDelay(300);
+  camera.SetGreetingDelay(300);
   // Two at once: one record, one pair of connections, one handle.
   auto first = std::async(std::launch::async, [&] { return ConnectFaulty(); });
   auto second = std::async(std::launch::async, [&] { return ConnectFaulty(); });
@@ -481,7 +481,7 @@ TEST_F(FaultMatrixTest, ConnectsToOneAddressShareOneCameraAndCanBeCancelled) {
   rvx_DisconnectCamera(handle);
 
   // A first connect that fails takes its waiter with it.
-  camera.model().SetWrongGreetings(2);
+  camera.SetWrongGreetings(2);
   first = std::async(std::launch::async, [&] { return ConnectFaulty(); });
   ASSERT_TRUE(WaitUntil([&] { return camera.commandConnections() >= 2; }));
   second = std::async(std::launch::async, [&] { return ConnectFaulty(); });
@@ -489,7 +489,7 @@ TEST_F(FaultMatrixTest, ConnectsToOneAddressShareOneCameraAndCanBeCancelled) {
   EXPECT_EQ(second.get(), nullptr);
 
   // Disconnect-all cancels a connect still waiting for the greeting.
-  camera.model().SetGreetingDelay(20000);
+  camera.SetGreetingDelay(20000);
   const int connections = camera.commandConnections();
   first = std::async(std::launch::async, [&] { return ConnectFaulty(); });
   ASSERT_TRUE(
@@ -499,7 +499,7 @@ TEST_F(FaultMatrixTest, ConnectsToOneAddressShareOneCameraAndCanBeCancelled) {
   EXPECT_EQ(first.get(), nullptr);
   EXPECT_LT(Since(start), 5000u);
   EXPECT_EQ(TheApp().registry().count(), 0);
-  camera.model().SetGreetingDelay(0);
+  camera.SetGreetingDelay(0);
   // The neighbour went with the disconnect-all; the address connects again.
   const char* again = ConnectFaulty();
   EXPECT_NE(again, nullptr);

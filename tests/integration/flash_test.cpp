@@ -49,12 +49,12 @@ class FlashTest : public CameraTest {
     const char* handle =
         rvx_FlashConnectCameraA(LoopbackAddress(kBlock, index).c_str());
     EXPECT_NE(handle, nullptr);
-    model().ClearLog();
+    camera_->ClearLog();
     return handle;
   }
 
   camsim::CameraModel& model() { return camera_->model(); }
-  Codes Sent() const { return camera_->model().codes(); }
+  Codes Sent() const { return camera_->codes(); }
 
   // The commands that address a region: area, offset 0, byte count.
   void ExpectAddressed(const std::vector<camsim::ReceivedCommand>& commands,
@@ -111,7 +111,7 @@ TEST_F(FlashTest, ReadingAnAreaTakesItsNumberFromTheLowSixteenBits) {
 
   EXPECT_EQ(rvx_FlashOperation(handle, 922, buffer.data(), 1), 1);
   EXPECT_EQ(buffer, model().area(1));
-  const auto commands = model().commands();
+  const auto commands = camera_->commands();
   ASSERT_EQ(commands.size(), 4u);
   ExpectAddressed(commands, 0, 1, kArea);
   EXPECT_EQ(commands[3].code, 520);
@@ -129,14 +129,14 @@ TEST_F(FlashTest, AnAreaReadOfAnyOtherSizeFails) {
   EXPECT_EQ(rvx_FlashOperation(handle, 922, buffer.data(), 3), 0);
   // More than the caller's buffer holds is never written into it, and the
   // channel stays usable for the next operation.
-  model().SetFault(520, Fault{Kind::kLongBody, 1, 1});
+  camera_->SetFault(520, Fault{Kind::kLongBody, 1, 1});
   EXPECT_EQ(rvx_FlashOperation(handle, 922, buffer.data(), 2), 0);
   EXPECT_EQ(rvx_FlashOperation(handle, 922, buffer.data(), 2), 1);
   EXPECT_EQ(buffer, model().area(2));
 
   // A failing step ends the operation before the read.
-  model().ClearLog();
-  model().SetFault(519, Fault{Kind::kAckStatus, 1, 1});
+  camera_->ClearLog();
+  camera_->SetFault(519, Fault{Kind::kAckStatus, 1, 1});
   EXPECT_EQ(rvx_FlashOperation(handle, 922, buffer.data(), 4), 0);
   EXPECT_EQ(Sent(), (Codes{516, 518, 519}));
 }
@@ -151,7 +151,7 @@ TEST_F(FlashTest, WritesFillAreasFromTwoOnwardInBlocks) {
                                static_cast<std::int32_t>(kArea)),
             1);
   EXPECT_EQ(model().area(2), data);
-  const auto commands = model().commands();
+  const auto commands = camera_->commands();
   ASSERT_EQ(commands.size(), 6u);
   ExpectAddressed(commands, 0, 2, kArea);
   EXPECT_EQ(commands[3].code, 522);
@@ -161,7 +161,7 @@ TEST_F(FlashTest, WritesFillAreasFromTwoOnwardInBlocks) {
   EXPECT_EQ(commands[5].payload, data);
 
   // One byte past a whole block goes to the start of area 3 alone.
-  model().ClearLog();
+  camera_->ClearLog();
   const Bytes before3 = model().area(3);
   data = Pattern(kArea + 1, 2);
   EXPECT_EQ(rvx_FlashOperation(handle, 923, data.data(),
@@ -172,7 +172,7 @@ TEST_F(FlashTest, WritesFillAreasFromTwoOnwardInBlocks) {
   expected3[0] = data[kArea];
   EXPECT_EQ(model().area(3), expected3);
   EXPECT_EQ(model().area(4), factory4);
-  const auto second = model().commands();
+  const auto second = camera_->commands();
   ASSERT_EQ(second.size(), 12u);
   ExpectAddressed(second, 6, 3, kArea);
   EXPECT_EQ(second[9].code, 522);
@@ -211,7 +211,7 @@ TEST_F(FlashTest, AFailingBlockStopsTheWriteAndKeepsTheEarlierOnes) {
   const Bytes before3 = model().area(3);
   const Bytes before4 = model().area(4);
   Bytes data = Pattern(3 * kArea, 4);
-  model().SetFault(521, Fault{Kind::kWriteStatus, 0x0100, 1, 1});
+  camera_->SetFault(521, Fault{Kind::kWriteStatus, 0x0100, 1, 1});
   EXPECT_EQ(rvx_FlashOperation(handle, 923, data.data(),
                                static_cast<std::int32_t>(3 * kArea)),
             0);
@@ -228,22 +228,22 @@ TEST_F(FlashTest, OnlyAWholeZeroStatusWordCountsAsWritten) {
   ASSERT_NE(handle, nullptr);
   Bytes data = Pattern(100, 5);
   // Non-zero only in its high byte: still a failure.
-  model().SetFault(521, Fault{Kind::kWriteStatus, 0x0100, 1});
+  camera_->SetFault(521, Fault{Kind::kWriteStatus, 0x0100, 1});
   EXPECT_EQ(rvx_FlashOperation(handle, 923, data.data(), 100), 0);
   // A status too short for its word says nothing about the write.
   for (const std::int32_t size : {0, 1}) {
-    model().SetFault(521, Fault{Kind::kStatusSize, size, 1});
+    camera_->SetFault(521, Fault{Kind::kStatusSize, size, 1});
     EXPECT_EQ(rvx_FlashOperation(handle, 923, data.data(), 100), 0) << size;
   }
   // A longer status does not fit its area and is refused.
-  model().SetFault(521, Fault{Kind::kLongBody, 1, 1});
+  camera_->SetFault(521, Fault{Kind::kLongBody, 1, 1});
   EXPECT_EQ(rvx_FlashOperation(handle, 923, data.data(), 100), 0);
   // Exactly one word of zero is enough.
-  model().SetFault(521, Fault{Kind::kStatusSize, 2, 1});
+  camera_->SetFault(521, Fault{Kind::kStatusSize, 2, 1});
   EXPECT_EQ(rvx_FlashOperation(handle, 923, data.data(), 100), 1);
   // The record rewrite judges its status the same way.
   Bytes record(kRecord);
-  model().SetFault(521, Fault{Kind::kStatusSize, 1, 1});
+  camera_->SetFault(521, Fault{Kind::kStatusSize, 1, 1});
   EXPECT_EQ(rvx_FlashOperation(handle, 921, record.data(), 0), 0);
 }
 
@@ -254,7 +254,7 @@ TEST_F(FlashTest, ReadingTheRecordCopiesAtMost372Bytes) {
   Bytes buffer(400, 0xEE);
   EXPECT_EQ(rvx_FlashOperation(handle, 61, buffer.data(), 0), 1);
   EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + kRecord), factory);
-  const auto commands = model().commands();
+  const auto commands = camera_->commands();
   ASSERT_EQ(commands.size(), 4u);
   ExpectAddressed(commands, 0, 7, 0x10000);
   EXPECT_EQ(commands[3].code, 520);
@@ -283,7 +283,7 @@ TEST_F(FlashTest, ReadingTheRecordCopiesAtMost372Bytes) {
 
   // A reply longer than the record's region is refused whole.
   model().SetArea(7, factory);
-  model().SetFault(520, Fault{Kind::kLongBody, 0x10000, 1});
+  camera_->SetFault(520, Fault{Kind::kLongBody, 0x10000, 1});
   EXPECT_EQ(rvx_FlashOperation(handle, 61, buffer.data(), 0), 0);
   EXPECT_EQ(buffer, Bytes(400, 0xEE));
 }
@@ -308,7 +308,7 @@ TEST_F(FlashTest, RewritingTheRecordKeepsTheCamerasOwnWords) {
   EXPECT_EQ(model().area(7), expected);
 
   // Read the current record, then address, prepare and write.
-  const auto commands = model().commands();
+  const auto commands = camera_->commands();
   ASSERT_EQ(commands.size(), 10u);
   ExpectAddressed(commands, 0, 7, 0x10000);
   EXPECT_EQ(commands[3].code, 520);
@@ -345,8 +345,8 @@ TEST_F(FlashTest, ARecordTooShortForTheKeptWordsIsNotRewritten) {
   EXPECT_TRUE(std::equal(mine.begin() + 180, mine.end(), stored.begin() + 180));
 
   // A failed read of the current record writes nothing.
-  model().ClearLog();
-  model().SetFault(520, Fault{Kind::kAckStatus, 1, 1});
+  camera_->ClearLog();
+  camera_->SetFault(520, Fault{Kind::kAckStatus, 1, 1});
   EXPECT_EQ(rvx_FlashOperation(handle, 921, mine.data(), 0), 0);
   EXPECT_EQ(Sent(), (Codes{516, 518, 519, 520}));
 }

@@ -373,8 +373,7 @@ TEST_F(ReceiverTest, ClosedDataConnectionStopsFramesQuietly) {
 TEST_F(ReceiverTest, CompletionOf256TravelsOverTheDataChannel) {
   const char* handle = Stream(13);
   EXPECT_EQ(rvx_SetMiscOption(handle, 21, 0), 1);
-  camera_->model().SetFault(256,
-                            {camsim::Fault::Kind::kLateCompletion, 300, 1});
+  camera_->SetFault(256, {camsim::Fault::Kind::kLateCompletion, 300, 1});
   EXPECT_EQ(rvx_SetMiscOption(handle, 21, 0), 1);
 }
 

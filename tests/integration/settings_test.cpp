@@ -33,7 +33,7 @@ class SettingsTest : public CameraTest {
     const char* handle = rvx_ConnectCameraNoDisplayA(
         LoopbackAddress(kBlock, index).c_str(), 0, 0);
     EXPECT_NE(handle, nullptr);
-    camera_->model().ClearLog();
+    camera_->ClearLog();
     return handle;
   }
 
@@ -42,12 +42,12 @@ class SettingsTest : public CameraTest {
     const char* handle =
         rvx_FlashConnectCameraA(LoopbackAddress(kBlock, index).c_str());
     EXPECT_NE(handle, nullptr);
-    camera_->model().ClearLog();
+    camera_->ClearLog();
     return handle;
   }
 
-  Codes Sent() const { return camera_->model().codes(); }
-  void Forget() { camera_->model().ClearLog(); }
+  Codes Sent() const { return camera_->codes(); }
+  void Forget() { camera_->ClearLog(); }
   camsim::CameraModel& model() { return camera_->model(); }
 
   camsim::CameraServer* camera_ = nullptr;
@@ -166,7 +166,7 @@ TEST_F(SettingsTest, ConfirmationWaitsForACameraThatAppliesLate) {
   const char* handle = ConnectVideo(5);
   ASSERT_NE(handle, nullptr);
   // The first two reads still report the old state.
-  model().SetFault(81, Fault{Kind::kReplyValue, 83, 2});
+  camera_->SetFault(81, Fault{Kind::kReplyValue, 83, 2});
   EXPECT_EQ(rvx_SetSmartMotion(handle, 101, 1), 1);
   EXPECT_EQ(Sent(), (Codes{82, 81, 81, 81}));
 }
@@ -190,7 +190,7 @@ TEST_F(SettingsTest, ABooleanSetToAnythingButOneNeverConfirms) {
 TEST_F(SettingsTest, AFailedReadBackEndsTheSettingAtOnce) {
   const char* handle = ConnectVideo(7);
   ASSERT_NE(handle, nullptr);
-  model().SetFault(65538, Fault{Kind::kAckStatus, 1, 1});
+  camera_->SetFault(65538, Fault{Kind::kAckStatus, 1, 1});
   const auto start = Clock::now();
   EXPECT_EQ(rvx_SetSmartMotion(handle, 203, 12), 0);
   // One pause before the read-back, not the 25 of a setting that waits to
@@ -200,7 +200,7 @@ TEST_F(SettingsTest, AFailedReadBackEndsTheSettingAtOnce) {
 
   // A refused setting is not read back at all.
   Forget();
-  model().SetFault(65553, Fault{Kind::kAckStatus, 1, 1});
+  camera_->SetFault(65553, Fault{Kind::kAckStatus, 1, 1});
   EXPECT_EQ(rvx_SetSmartMotion(handle, 204, 12), 0);
   EXPECT_EQ(Sent(), (Codes{65553}));
 }
@@ -211,7 +211,7 @@ TEST_F(SettingsTest, NumericItemsSendTheValueAndConfirmIt) {
   EXPECT_EQ(rvx_SetSmartMotion(handle, 203, 0x01020304), 1);
   EXPECT_EQ(rvx_SetSmartMotion(handle, 204, -2), 1);
   EXPECT_EQ(rvx_SetSmartMotion(handle, 206, 2147483647), 1);
-  const auto commands = model().commands();
+  const auto commands = camera_->commands();
   ASSERT_EQ(commands.size(), 6u);
   EXPECT_EQ(commands[0].code, 65537);
   EXPECT_EQ(commands[0].payload,
@@ -248,12 +248,12 @@ TEST_F(SettingsTest, Item103MapsItsModesAndRefusesOtherValues) {
   std::int32_t value = 0;
   EXPECT_EQ(rvx_GetSmartMotion(handle, 103, &value), 1);
   EXPECT_EQ(value, 1101);
-  model().SetFault(113, Fault{Kind::kReplyValue, 115, 1});
+  camera_->SetFault(113, Fault{Kind::kReplyValue, 115, 1});
   EXPECT_EQ(rvx_GetSmartMotion(handle, 103, &value), 1);
   EXPECT_EQ(value, 1102);
 
   // A failed acknowledgement of the action is a failure.
-  model().SetFault(117, Fault{Kind::kAckStatus, 1, 1});
+  camera_->SetFault(117, Fault{Kind::kAckStatus, 1, 1});
   EXPECT_EQ(rvx_SetSmartMotion(handle, 103, 1103), 0);
 }
 
@@ -267,12 +267,12 @@ TEST_F(SettingsTest, SequencesStopAtTheFirstFailingCommand) {
   EXPECT_EQ(Sent(), (Codes{98, 129, 83}));
 
   Forget();
-  model().SetFault(82, Fault{Kind::kAckStatus, 1, 1});
+  camera_->SetFault(82, Fault{Kind::kAckStatus, 1, 1});
   EXPECT_EQ(rvx_SetSmartMotion(handle, 104, 1), 0);
   EXPECT_EQ(Sent(), (Codes{99, 82}));
 
   Forget();
-  model().SetFault(98, Fault{Kind::kAckCode, 7, 1});
+  camera_->SetFault(98, Fault{Kind::kAckCode, 7, 1});
   EXPECT_EQ(rvx_SetSmartMotion(handle, 105, 1), 0);
   EXPECT_EQ(Sent(), (Codes{98}));
 }
@@ -283,8 +283,8 @@ TEST_F(SettingsTest, ActionItemsAreOneTransactionEach) {
   EXPECT_EQ(rvx_SetSmartMotion(handle, 911, 0), 1);
   EXPECT_EQ(rvx_SetSmartMotion(handle, 912, 123), 1);
   EXPECT_EQ(Sent(), (Codes{2561, 2562}));
-  EXPECT_TRUE(model().commands()[0].payload.empty());
-  model().SetFault(2562, Fault{Kind::kAckStatus, 1, 1});
+  EXPECT_TRUE(camera_->commands()[0].payload.empty());
+  camera_->SetFault(2562, Fault{Kind::kAckStatus, 1, 1});
   EXPECT_EQ(rvx_SetSmartMotion(handle, 912, 0), 0);
 }
 
@@ -312,7 +312,7 @@ TEST_F(SettingsTest, SixteenBitReadingsAreScaledAndSignExtended) {
   EXPECT_EQ(Sent(), (Codes{66, 66, 66, 68, 68}));
 
   // A failed query leaves the caller's value alone.
-  model().SetFault(68, Fault{Kind::kAckStatus, 1, 1});
+  camera_->SetFault(68, Fault{Kind::kAckStatus, 1, 1});
   value = 5;
   EXPECT_EQ(rvx_GetSmartMotion(handle, 202, &value), 0);
   EXPECT_EQ(value, 5);

@@ -109,7 +109,7 @@ TEST(SoakTest, ManyCamerasStreamWhileExportsRaceADisconnect) {
     servers.push_back(std::make_unique<camsim::CameraServer>(address));
     ASSERT_TRUE(servers.back()->Start());
     // Half the cameras send motion masks.
-    if (i % 2 == 1) servers.back()->model().Handle(65570, {});
+    if (i % 2 == 1) servers.back()->model().SetMaskMode(true);
     const char* handle =
         i % 2 == 0 ? rvx_ConnectCameraDisplayA(address.c_str(), 320, 240)
                    : rvx_ConnectCameraNoDisplayA(address.c_str(), 320, 240);
@@ -210,7 +210,7 @@ TEST(SoakTest, CallbacksCallExportsWhileStreamsStartAndStop) {
   ASSERT_TRUE(pictures.Start() && masks.Start());
   pictures.SetFrameRate(200);
   masks.SetFrameRate(200);
-  masks.model().Handle(65570, {});
+  masks.model().SetMaskMode(true);
   const char* handles[] = {
       rvx_ConnectCameraDisplayA(pictures.address().c_str(), 320, 240),
       rvx_ConnectCameraNoDisplayA(masks.address().c_str(), 320, 240)};

@@ -20,11 +20,11 @@ class StreamControlTest : public CameraTest {
                              ? rvx_FlashConnectCameraA(address.c_str())
                              : rvx_ConnectCameraDisplayA(address.c_str(), 0, 0);
     EXPECT_NE(handle, nullptr);
-    camera_->model().ClearLog();
+    camera_->ClearLog();
     return handle;
   }
 
-  std::vector<std::int32_t> Codes() { return camera_->model().codes(); }
+  std::vector<std::int32_t> Codes() { return camera_->codes(); }
 
   camsim::CameraServer* camera_ = nullptr;
 };
@@ -66,7 +66,7 @@ TEST_F(StreamControlTest, StopAlwaysSendsTheStopCommand) {
   EXPECT_EQ(Codes(), std::vector<std::int32_t>{2});
   rvx_StartVideoStream2(handle, 0, nullptr, 0);
   // A refused stop still ends the stream on our side.
-  camera_->model().SetFault(2, {camsim::Fault::Kind::kAckStatus, 1, 1});
+  camera_->SetFault(2, {camsim::Fault::Kind::kAckStatus, 1, 1});
   rvx_StopVideoStream(handle);
   EXPECT_EQ(record->streaming.load(), 0);
   EXPECT_EQ(Codes(), (std::vector<std::int32_t>{2, 1, 2}));
@@ -74,7 +74,7 @@ TEST_F(StreamControlTest, StopAlwaysSendsTheStopCommand) {
 
 TEST_F(StreamControlTest, RefusedStartLeavesTheStreamStopped) {
   const char* handle = Connect(4);
-  camera_->model().SetFault(1, {camsim::Fault::Kind::kAckStatus, 1, 1});
+  camera_->SetFault(1, {camsim::Fault::Kind::kAckStatus, 1, 1});
   rvx_StartVideoStream2(handle, 0, nullptr, 0);
   EXPECT_EQ(Record(handle)->streaming.load(), 0);
   rvx_StartVideoStream2(handle, 0, nullptr, 0);

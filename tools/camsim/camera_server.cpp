@@ -2,10 +2,8 @@
 
 #include <chrono>
 
-#include "frame_source.h"
-
-#include "platform/byte_order.h"
 #include "platform/clock.h"
+#include "wire.h"
 
 namespace camsim {
 
@@ -15,8 +13,6 @@ using quorvel::platform::Socket;
 
 namespace {
 
-constexpr std::uint16_t kDataPort = 3001;
-constexpr std::uint16_t kCommandPort = 3002;
 // Larger than any command the library sends (a 524288-byte flash block);
 // a longer announced payload ends the connection.
 constexpr std::int32_t kMaxPayload = 8 * 1024 * 1024;
@@ -37,15 +33,16 @@ bool ReadExactly(const Socket& socket, std::uint8_t* bytes, std::size_t count) {
 CameraServer::CameraServer(std::string address,
                            std::shared_ptr<CameraModel> model)
     : address_(std::move(address)),
-      model_(model ? std::move(model) : std::make_shared<CameraModel>()) {}
+      model_(model ? std::move(model) : std::make_shared<CameraModel>()),
+      protocol_(*model_) {}
 
 CameraServer::~CameraServer() { Stop(); }
 
 bool CameraServer::Start() {
   std::uint32_t ipv4 = 0;
   if (!quorvel::platform::ParseIPv4(address_.c_str(), &ipv4)) return false;
-  commandListener_ = Socket::ListenTcp(ipv4, kCommandPort);
-  dataListener_ = Socket::ListenTcp(ipv4, kDataPort);
+  commandListener_ = Socket::ListenTcp(ipv4, wire::kCommandPort);
+  dataListener_ = Socket::ListenTcp(ipv4, wire::kDataPort);
   if (!commandListener_.valid() || !dataListener_.valid()) {
     commandListener_.Close();
     dataListener_.Close();
@@ -113,18 +110,18 @@ void CameraServer::AcceptData() {
 }
 
 void CameraServer::ServeCommands(std::shared_ptr<Socket> connection) {
-  if (const std::uint32_t delay = model_->greetingDelay(); delay > 0) {
+  if (const std::uint32_t delay = protocol_.greetingDelay(); delay > 0) {
     // The wait ends early when the client goes away or Stop shuts the
     // connection down.
     (void)connection->WaitReadable(delay);
   }
-  const std::vector<std::uint8_t> greeting = model_->NextGreeting();
+  const std::vector<std::uint8_t> greeting = protocol_.NextGreeting();
   if (!greeting.empty() &&
       connection->SendAll(greeting.data(), greeting.size()) != IoResult::kOk) {
     return;
   }
   for (;;) {
-    std::uint8_t header[8];
+    std::uint8_t header[wire::kPairSize];
     if (!ReadExactly(*connection, header, sizeof header)) break;
     commandBytes_ += sizeof header;
     const std::int32_t code = quorvel::platform::LoadLE32Signed(header);
@@ -137,7 +134,7 @@ void CameraServer::ServeCommands(std::shared_ptr<Socket> connection) {
       break;
     commandBytes_ += payload.size();
 
-    const Answer answer = model_->Handle(code, payload);
+    const Answer answer = protocol_.Handle(code, payload);
     if (answer.delayMs > 0) quorvel::platform::SleepMs(answer.delayMs);
     if (!answer.bytes.empty() &&
         connection->SendAll(answer.bytes.data(), answer.bytes.size()) !=
@@ -149,7 +146,7 @@ void CameraServer::ServeCommands(std::shared_ptr<Socket> connection) {
       if (answer.completionDelayMs > 0) {
         quorvel::platform::SleepMs(answer.completionDelayMs);
       }
-      (void)PushPacket(256, 0);
+      (void)PushPacket(wire::kCompletionPacket, 0);
     }
   }
   // Closing from the camera's side; the library sees the peer go away.
@@ -170,38 +167,28 @@ bool CameraServer::PushData(const std::vector<std::uint8_t>& bytes) {
 
 bool CameraServer::PushPacket(std::int32_t type, std::int32_t length,
                               const std::vector<std::uint8_t>& body) {
-  std::vector<std::uint8_t> bytes(8);
-  quorvel::platform::StoreLE32(bytes.data(), static_cast<std::uint32_t>(type));
-  quorvel::platform::StoreLE32(bytes.data() + 4,
-                               static_cast<std::uint32_t>(length));
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(wire::kPacketHeaderSize + body.size());
+  wire::AppendPair(bytes, type, length);
   bytes.insert(bytes.end(), body.begin(), body.end());
   return PushData(bytes);
 }
 
+// One send per frame: the frame header packet, whole-frame flags, and the
+// data packet with every line.
 bool CameraServer::PushFrame(std::uint32_t index) {
-  // A short ring of frames is rendered once per size and kind, so pushing
-  // costs the camera little next to the library that receives.
-  constexpr std::uint32_t kRing = 32;
-  const std::int32_t width = model_->width(), height = model_->height();
-  const bool mask = model_->maskMode();
-  if (rendered_.width != width || rendered_.height != height ||
-      rendered_.mask != mask || rendered_.frames.empty()) {
-    rendered_ = {width, height, mask, {}};
-    for (std::uint32_t i = 0; i < kRing; ++i) {
-      rendered_.frames.push_back(mask ? EncodeRuns(RenderMask(width, height, i))
-                                      : RenderPicture(width, height, i));
-    }
-  }
-  const std::vector<std::uint8_t>& body = rendered_.frames[index % kRing];
-  std::vector<std::uint8_t> frame(8 + 12 + 8 + body.size());
-  std::uint8_t* at = frame.data();
-  for (const std::int32_t value : {51, 12, 5, width, height, mask ? 130 : 129,
-                                   static_cast<std::int32_t>(body.size())}) {
-    quorvel::platform::StoreLE32(at, static_cast<std::uint32_t>(value));
-    at += 4;
-  }
-  std::copy(body.begin(), body.end(), at);
-  if (!PushData(frame)) return false;
+  const Frame shown = model_->frame(index);
+  const std::vector<std::uint8_t>& body = *shown.body;
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(2 * wire::kPacketHeaderSize + wire::kFrameHeaderSize +
+                body.size());
+  wire::AppendPair(bytes, wire::kFrameHeaderPacket, wire::kFrameHeaderSize);
+  wire::AppendPair(bytes, wire::kWholeFrame, shown.width);
+  wire::Append32(bytes, shown.height);
+  wire::AppendPair(bytes, shown.mask ? wire::kMaskPacket : wire::kPicturePacket,
+                   static_cast<std::int32_t>(body.size()));
+  bytes.insert(bytes.end(), body.begin(), body.end());
+  if (!PushData(bytes)) return false;
   ++framesSent_;
   return true;
 }

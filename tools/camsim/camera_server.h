@@ -1,6 +1,7 @@
 // The simulated camera on the wire: command channel on port 3002 and data
-// channel on port 3001 of one loopback address, answering from a
-// CameraModel.
+// channel on port 3001 of one loopback address. Commands go through a
+// CommandProtocol to the CameraModel; while the model streams, its frames
+// are pushed on the data connection.
 #pragma once
 
 #include <atomic>
@@ -13,9 +14,13 @@
 #include <vector>
 
 #include "camera_model.h"
+#include "command_protocol.h"
 #include "platform/socket.h"
 
 namespace camsim {
+
+// Frames a second a server pushes until told otherwise.
+inline constexpr double kDefaultFrameRate = 30.0;
 
 class CameraServer {
  public:
@@ -33,6 +38,19 @@ class CameraServer {
 
   CameraModel& model() { return *model_; }
   const std::string& address() const { return address_; }
+
+  // The wire-level test controls, which live in the protocol (see there).
+  void SetFault(std::int32_t code, Fault fault) {
+    protocol_.SetFault(code, fault);
+  }
+  void ClearFaults() { protocol_.ClearFaults(); }
+  void SetWrongGreetings(int count) { protocol_.SetWrongGreetings(count); }
+  void SetSilentGreeting(bool silent) { protocol_.SetSilentGreeting(silent); }
+  void SetGreetingDelay(std::uint32_t ms) { protocol_.SetGreetingDelay(ms); }
+  // What the library sent.
+  std::vector<ReceivedCommand> commands() const { return protocol_.commands(); }
+  std::vector<std::int32_t> codes() const { return protocol_.codes(); }
+  void ClearLog() { protocol_.ClearLog(); }
 
   // Bytes received on command connections so far.
   std::uint64_t commandBytes() const { return commandBytes_.load(); }
@@ -69,13 +87,14 @@ class CameraServer {
 
   const std::string address_;
   std::shared_ptr<CameraModel> model_;
+  CommandProtocol protocol_;
   quorvel::platform::Socket commandListener_;
   quorvel::platform::Socket dataListener_;
   std::atomic<bool> stopping_{false};
   std::atomic<std::uint64_t> commandBytes_{0};
   std::atomic<int> commandConnections_{0};
   std::atomic<int> dataConnections_{0};
-  std::atomic<double> frameRate_{30.0};
+  std::atomic<double> frameRate_{kDefaultFrameRate};
   std::atomic<bool> autoStream_{true};
   std::atomic<std::uint64_t> framesSent_{0};
 
@@ -89,12 +108,6 @@ class CameraServer {
   std::thread commandAcceptor_;
   std::thread dataAcceptor_;
   std::thread streamer_;
-  // Frames rendered for the current size and kind; streamer thread only.
-  struct Rendered {
-    std::int32_t width = 0, height = 0;
-    bool mask = false;
-    std::vector<std::vector<std::uint8_t>> frames;
-  } rendered_;
 };
 
 }  // namespace camsim

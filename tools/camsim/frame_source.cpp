@@ -84,4 +84,21 @@ std::vector<std::uint8_t> EncodeRuns(const std::vector<std::uint8_t>& mask) {
   return code;
 }
 
+FrameRing::Body FrameRing::Get(std::int32_t width, std::int32_t height,
+                               bool mask, std::uint32_t index) {
+  if (width != width_ || height != height_ || mask != mask_ ||
+      bodies_.empty()) {
+    width_ = width;
+    height_ = height;
+    mask_ = mask;
+    bodies_.clear();
+    for (std::uint32_t i = 0; i < kLength; ++i) {
+      bodies_.push_back(std::make_shared<const std::vector<std::uint8_t>>(
+          mask ? EncodeRuns(RenderMask(width, height, i))
+               : RenderPicture(width, height, i)));
+    }
+  }
+  return bodies_[index % kLength];
+}
+
 }  // namespace camsim

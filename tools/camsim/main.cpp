@@ -72,11 +72,7 @@ int main(int argc, char** argv) {
   const std::string& address = options.address;
   auto model = std::make_shared<camsim::CameraModel>();
   model->SetInternalSps(options.sps);
-  if (options.maskMode) {
-    // The same switch a client uses: item 205 on streams masks.
-    model->Handle(65570, {});
-    model->ClearLog();
-  }
+  model->SetMaskMode(options.maskMode);
   std::uint32_t ipv4 = 0;
   // The first octet is the first byte in memory: the address is held in
   // network byte order.

@@ -84,17 +84,19 @@ void PrintUsage() {
       "              [--flash FILE]\n"
       "  --address A  loopback address to serve (default 127.0.0.1)\n"
       "  --sps N      value the camera reports for its internal SPS, 0 to "
-      "6553\n"
-      "               (default 40)\n"
+      "%d\n"
+      "               (default %u)\n"
       "  --fps N      frames a second while streaming, 0.001 to 1000000; 0 "
       "as fast\n"
-      "               as possible (default 30)\n"
+      "               as possible (default %g)\n"
       "  --mode M     stream pictures (image, default) or motion masks "
       "(mask)\n"
       "  --flash FILE keep the flash areas in FILE: loaded at start when it\n"
       "               exists, saved after every accepted flash write\n"
       "Options also take their value as --name=value. A command line camsim\n"
-      "refuses ends it with exit status 2.\n");
+      "refuses ends it with exit status 2.\n",
+      kMaxSps, static_cast<unsigned>(item::kDefaultInternalSps),
+      kDefaultFrameRate);
 }
 
 }  // namespace camsim

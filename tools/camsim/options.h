@@ -5,12 +5,15 @@
 #include <optional>
 #include <string>
 
+#include "camera_server.h"
+#include "items.h"
+
 namespace camsim {
 
 struct Options {
   std::string address = "127.0.0.1";
-  std::uint16_t sps = 40;
-  double fps = 30.0;  // 0: as fast as the connection takes frames
+  std::uint16_t sps = item::kDefaultInternalSps;
+  double fps = kDefaultFrameRate;  // 0: as fast as the connection takes frames
   bool maskMode = false;
   std::string flashPath;  // empty: factory flash, not kept
 };
