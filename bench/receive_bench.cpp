@@ -96,7 +96,7 @@ void LibraryReception(benchmark::State& state, const std::string& mode,
       state.SkipWithError("cannot connect to camsim");
       return;
     }
-    if (mode == "mask") rvx_SetSmartMotion(handle, 209, 1);
+    if (mode == "mask") rvx_SetSmartMotion(handle, RVX_ITEM_DETECT_OBJECTS, 1);
     rvx_StartVideoStream2(handle, 0, nullptr, 0);
     quorvel::platform::SleepMs(kWarmUpMs);
     const std::int32_t frames0 = FramesOf(handle);

@@ -21,9 +21,9 @@ int main(void) {
   int failures = 0;
   /* No camera is connected: every call that needs one fails and writes
    * nothing. */
-  failures += rvx_GetSmartMotion("RVXOSTRL1[1]", 207, &value) != 0;
-  failures += rvx_GetFPS("RVXOSTRL1[1]", 41, &fps) != 0;
-  failures += rvx_GetMiscOption(NULL, 27, &value) != 0;
+  failures += rvx_GetSmartMotion("RVXOSTRL1[1]", RVX_ITEM_MIN_OBJECT_SIZE, &value) != 0;
+  failures += rvx_GetFPS("RVXOSTRL1[1]", RVX_FPS_RECEIVED, &fps) != 0;
+  failures += rvx_GetMiscOption(NULL, RVX_OPTION_STEP_X, &value) != 0;
   failures += value != 5 || fps != 3.0;
   rvx_DisconnectAllCameras();
   rvx_DisconnectCamera(NULL);

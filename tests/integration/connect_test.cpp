@@ -83,13 +83,13 @@ TEST_F(ConnectTest, SizesBelowTheLimitsFallBackToDefaults) {
   // The 5120-wide camera is shown at every third column.
   std::int32_t value = 0;
   const char* wide = "RVXOSTRL1[4]";
-  ASSERT_EQ(rvx_GetMiscOption(wide, 27, &value), 1);
+  ASSERT_EQ(rvx_GetMiscOption(wide, RVX_OPTION_STEP_X, &value), 1);
   EXPECT_EQ(value, 3);
-  ASSERT_EQ(rvx_GetMiscOption(wide, 29, &value), 1);
+  ASSERT_EQ(rvx_GetMiscOption(wide, RVX_OPTION_DISPLAY_WIDTH, &value), 1);
   EXPECT_EQ(value, 1707);
-  ASSERT_EQ(rvx_GetMiscOption(wide, 28, &value), 1);
+  ASSERT_EQ(rvx_GetMiscOption(wide, RVX_OPTION_STEP_Y, &value), 1);
   EXPECT_EQ(value, 1);
-  ASSERT_EQ(rvx_GetMiscOption(wide, 30, &value), 1);
+  ASSERT_EQ(rvx_GetMiscOption(wide, RVX_OPTION_DISPLAY_HEIGHT, &value), 1);
   EXPECT_EQ(value, 250);
 }
 

@@ -78,8 +78,8 @@ TEST_F(DisplayTest, MonochromeFramesAreDrawnAt32And16BitsAPixel) {
 TEST_F(DisplayTest, WideCameraIsShownAtEveryThirdColumn) {
   Connect(2, 5120, 250);
   std::int32_t step = 0, shownWidth = 0;
-  ASSERT_EQ(rvx_GetMiscOption(handle_, 27, &step), 1);
-  ASSERT_EQ(rvx_GetMiscOption(handle_, 29, &shownWidth), 1);
+  ASSERT_EQ(rvx_GetMiscOption(handle_, RVX_OPTION_STEP_X, &step), 1);
+  ASSERT_EQ(rvx_GetMiscOption(handle_, RVX_OPTION_DISPLAY_WIDTH, &shownWidth), 1);
   ASSERT_EQ(step, 3);
   ASSERT_EQ(shownWidth, 1707);
   // Depth 32 is an ARGB visual: the picture must come out opaque.
@@ -99,8 +99,8 @@ TEST_F(DisplayTest, ZoomScalesTheDrawnRectangle) {
   Connect(3, 641, 20);
   const RvxWindow window = display::CreateMemoryWindow(1400, 60, 24);
   rvx_StartVideoStream(handle_, window);
-  ASSERT_EQ(rvx_SetMiscOption(handle_, 25, kHalf), 1);
-  ASSERT_EQ(rvx_SetMiscOption(handle_, 26, kHalf), 1);
+  ASSERT_EQ(rvx_SetMiscOption(handle_, RVX_OPTION_ZOOM_X, kHalf), 1);
+  ASSERT_EQ(rvx_SetMiscOption(handle_, RVX_OPTION_ZOOM_Y, kHalf), 1);
   const auto first = Pattern(641, 20, 3);
   PushPicture(first, 641, 20);
   ASSERT_TRUE(WaitShown(1));
@@ -110,9 +110,9 @@ TEST_F(DisplayTest, ZoomScalesTheDrawnRectangle) {
                              : 0u;
   }));
 
-  ASSERT_EQ(rvx_SetMiscOption(handle_, 25, kDouble), 1);
-  ASSERT_EQ(rvx_SetMiscOption(handle_, 26, kDouble), 1);
-  ASSERT_EQ(rvx_SetMiscOption(handle_, 22, 0), 1);
+  ASSERT_EQ(rvx_SetMiscOption(handle_, RVX_OPTION_ZOOM_X, kDouble), 1);
+  ASSERT_EQ(rvx_SetMiscOption(handle_, RVX_OPTION_ZOOM_Y, kDouble), 1);
+  ASSERT_EQ(rvx_SetMiscOption(handle_, RVX_OPTION_REDRAW, 0), 1);
   auto doubled = [&](std::int32_t x, std::int32_t y) {
     return x < 1282 && y < 40 ? Grey32(At(first, 641, x / 2, y / 2)) : 0u;
   };
@@ -122,20 +122,20 @@ TEST_F(DisplayTest, ZoomScalesTheDrawnRectangle) {
   // The integer 2 is a float of about 2.8e-45: the width truncates to 0.
   // Neither it nor a zoom that is no positive finite number draws.
   const std::uint64_t presented = Presented(window);
-  ASSERT_EQ(rvx_SetMiscOption(handle_, 25, 2), 1);
-  ASSERT_EQ(rvx_SetMiscOption(handle_, 26, kOne), 1);
+  ASSERT_EQ(rvx_SetMiscOption(handle_, RVX_OPTION_ZOOM_X, 2), 1);
+  ASSERT_EQ(rvx_SetMiscOption(handle_, RVX_OPTION_ZOOM_Y, kOne), 1);
   PushPicture(Pattern(641, 20, 9), 641, 20);
   ASSERT_TRUE(WaitShown(2)) << "the frame is counted though not drawn";
   for (const std::int32_t bits :
        {0x7FC00000 /* NaN */, 0x7F800000 /* inf */, -0x40800000 /* -1 */, 0}) {
-    ASSERT_EQ(rvx_SetMiscOption(handle_, 25, bits), 1);
-    ASSERT_EQ(rvx_SetMiscOption(handle_, 22, 0), 1);
+    ASSERT_EQ(rvx_SetMiscOption(handle_, RVX_OPTION_ZOOM_X, bits), 1);
+    ASSERT_EQ(rvx_SetMiscOption(handle_, RVX_OPTION_REDRAW, 0), 1);
   }
   EXPECT_EQ(Presented(window), presented);
   EXPECT_TRUE(WindowShows(window, doubled));
 
   // Nothing was harmed: a sound zoom draws the next frame normally.
-  ASSERT_EQ(rvx_SetMiscOption(handle_, 25, kOne), 1);
+  ASSERT_EQ(rvx_SetMiscOption(handle_, RVX_OPTION_ZOOM_X, kOne), 1);
   const auto last = Pattern(641, 20, 11);
   PushPicture(last, 641, 20);
   ASSERT_TRUE(WaitShown(3));
@@ -148,8 +148,8 @@ TEST_F(DisplayTest, ScrollMovesTheContentAndKeepsUncoveredPixels) {
   Connect(4, 64, 48);
   const RvxWindow window = display::CreateMemoryWindow(64, 48, 24);
   rvx_StartVideoStream(handle_, window);
-  ASSERT_EQ(rvx_SetMiscOption(handle_, 23, 10), 1);
-  ASSERT_EQ(rvx_SetMiscOption(handle_, 24, 5), 1);
+  ASSERT_EQ(rvx_SetMiscOption(handle_, RVX_OPTION_SCROLL_X, 10), 1);
+  ASSERT_EQ(rvx_SetMiscOption(handle_, RVX_OPTION_SCROLL_Y, 5), 1);
   const auto picture = Pattern(64, 48, 21);
   auto grey = [&](std::int32_t x, std::int32_t y) {
     return Grey32(At(picture, 64, x, y));
@@ -162,24 +162,24 @@ TEST_F(DisplayTest, ScrollMovesTheContentAndKeepsUncoveredPixels) {
 
   // A redraw composes again from the display buffer, so the new offsets
   // apply to the frame itself, not to the scrolled surface.
-  ASSERT_EQ(rvx_SetMiscOption(handle_, 23, -7), 1);
-  ASSERT_EQ(rvx_SetMiscOption(handle_, 24, -3), 1);
-  ASSERT_EQ(rvx_SetMiscOption(handle_, 22, 0), 1);
+  ASSERT_EQ(rvx_SetMiscOption(handle_, RVX_OPTION_SCROLL_X, -7), 1);
+  ASSERT_EQ(rvx_SetMiscOption(handle_, RVX_OPTION_SCROLL_Y, -3), 1);
+  ASSERT_EQ(rvx_SetMiscOption(handle_, RVX_OPTION_REDRAW, 0), 1);
   EXPECT_TRUE(WindowShows(window, [&](std::int32_t x, std::int32_t y) {
     return x >= 7 && y >= 3 ? grey(x - 7, y - 3) : grey(x, y);
   }));
 
   // Offsets beyond the surface move nothing, without reading outside it.
-  ASSERT_EQ(rvx_SetMiscOption(handle_, 23, INT32_MIN), 1);
-  ASSERT_EQ(rvx_SetMiscOption(handle_, 22, 0), 1);
+  ASSERT_EQ(rvx_SetMiscOption(handle_, RVX_OPTION_SCROLL_X, INT32_MIN), 1);
+  ASSERT_EQ(rvx_SetMiscOption(handle_, RVX_OPTION_REDRAW, 0), 1);
   EXPECT_TRUE(WindowShows(window, grey));
 }
 
 TEST_F(DisplayTest, HighlightMarksAllObjectsOneObjectOrNone) {
   Connect(5);
-  ASSERT_EQ(rvx_SetSmartMotion(handle_, 209, 1), 1);
-  ASSERT_EQ(rvx_SetSmartMotion(handle_, 207, 10), 1);
-  ASSERT_EQ(rvx_SetSmartMotion(handle_, 208, 0), 1);
+  ASSERT_EQ(rvx_SetSmartMotion(handle_, RVX_ITEM_DETECT_OBJECTS, 1), 1);
+  ASSERT_EQ(rvx_SetSmartMotion(handle_, RVX_ITEM_MIN_OBJECT_SIZE, 10), 1);
+  ASSERT_EQ(rvx_SetSmartMotion(handle_, RVX_ITEM_HIGHLIGHT, 0), 1);
   const RvxWindow window = display::CreateMemoryWindow(640, 480, 24);
   rvx_StartVideoStream(handle_, window);
   // Object 1 is an L whose bounding rectangle holds object 2, a square it
@@ -205,14 +205,14 @@ TEST_F(DisplayTest, HighlightMarksAllObjectsOneObjectOrNone) {
 
   // Object n only, by its label: the square inside the L's rectangle stays
   // white when the L is selected.
-  ASSERT_EQ(rvx_SetSmartMotion(handle_, 208, 1), 1);
-  ASSERT_EQ(rvx_SetMiscOption(handle_, 22, 0), 1);
+  ASSERT_EQ(rvx_SetSmartMotion(handle_, RVX_ITEM_HIGHLIGHT, 1), 1);
+  ASSERT_EQ(rvx_SetMiscOption(handle_, RVX_OPTION_REDRAW, 0), 1);
   EXPECT_TRUE(WindowShows(window, [&](std::int32_t x, std::int32_t y) {
     if (!moving(x, y)) return 0u;
     return within(lTop, x, y) || within(lSide, x, y) ? kRed32 : kWhite32;
   }));
-  ASSERT_EQ(rvx_SetSmartMotion(handle_, 208, 2), 1);
-  ASSERT_EQ(rvx_SetMiscOption(handle_, 22, 0), 1);
+  ASSERT_EQ(rvx_SetSmartMotion(handle_, RVX_ITEM_HIGHLIGHT, 2), 1);
+  ASSERT_EQ(rvx_SetMiscOption(handle_, RVX_OPTION_REDRAW, 0), 1);
   EXPECT_TRUE(WindowShows(window, [&](std::int32_t x, std::int32_t y) {
     if (!moving(x, y)) return 0u;
     return within(square, x, y) ? kRed32 : kWhite32;
@@ -220,8 +220,8 @@ TEST_F(DisplayTest, HighlightMarksAllObjectsOneObjectOrNone) {
 
   // Beyond the count, or no selection: the frame as it is.
   for (const std::int32_t select : {5, -1}) {
-    ASSERT_EQ(rvx_SetSmartMotion(handle_, 208, select), 1);
-    ASSERT_EQ(rvx_SetMiscOption(handle_, 22, 0), 1);
+    ASSERT_EQ(rvx_SetSmartMotion(handle_, RVX_ITEM_HIGHLIGHT, select), 1);
+    ASSERT_EQ(rvx_SetMiscOption(handle_, RVX_OPTION_REDRAW, 0), 1);
     EXPECT_TRUE(WindowShows(window, [&](std::int32_t x, std::int32_t y) {
       return moving(x, y) ? kWhite32 : 0u;
     })) << select;
@@ -231,7 +231,7 @@ TEST_F(DisplayTest, HighlightMarksAllObjectsOneObjectOrNone) {
   const RvxWindow shallow = display::CreateMemoryWindow(640, 480, 16);
   rvx_StopVideoStream(handle_);
   rvx_StartVideoStream(handle_, shallow);
-  ASSERT_EQ(rvx_SetSmartMotion(handle_, 208, 3), 1);
+  ASSERT_EQ(rvx_SetSmartMotion(handle_, RVX_ITEM_HIGHLIGHT, 3), 1);
   PushMask(mask, 640, 480);
   ASSERT_TRUE(WaitShown(1));
   EXPECT_TRUE(WindowShows(shallow, [&](std::int32_t x, std::int32_t y) {
@@ -242,9 +242,9 @@ TEST_F(DisplayTest, HighlightMarksAllObjectsOneObjectOrNone) {
 
 TEST_F(DisplayTest, HighlightReadsLabelsAtTheDecimatedImagePixel) {
   Connect(6, 5120, 250);
-  ASSERT_EQ(rvx_SetSmartMotion(handle_, 209, 1), 1);
-  ASSERT_EQ(rvx_SetSmartMotion(handle_, 207, 10), 1);
-  ASSERT_EQ(rvx_SetSmartMotion(handle_, 208, 0), 1);
+  ASSERT_EQ(rvx_SetSmartMotion(handle_, RVX_ITEM_DETECT_OBJECTS, 1), 1);
+  ASSERT_EQ(rvx_SetSmartMotion(handle_, RVX_ITEM_MIN_OBJECT_SIZE, 10), 1);
+  ASSERT_EQ(rvx_SetSmartMotion(handle_, RVX_ITEM_HIGHLIGHT, 0), 1);
   const RvxWindow window = display::CreateMemoryWindow(1707, 250, 24);
   rvx_StartVideoStream(handle_, window);
   const Box first{100, 10, 400, 30}, second{3000, 50, 3500, 90},
@@ -260,8 +260,8 @@ TEST_F(DisplayTest, HighlightReadsLabelsAtTheDecimatedImagePixel) {
   }));
 
   // Object 2's rectangle, divided by the step, holds exactly its pixels.
-  ASSERT_EQ(rvx_SetSmartMotion(handle_, 208, 2), 1);
-  ASSERT_EQ(rvx_SetMiscOption(handle_, 22, 0), 1);
+  ASSERT_EQ(rvx_SetSmartMotion(handle_, RVX_ITEM_HIGHLIGHT, 2), 1);
+  ASSERT_EQ(rvx_SetMiscOption(handle_, RVX_OPTION_REDRAW, 0), 1);
   EXPECT_TRUE(WindowShows(window, [&](std::int32_t x, std::int32_t y) {
     if (!moving(x, y)) return 0u;
     return 3 * x >= second.left && 3 * x <= second.right ? kRed32 : kWhite32;
@@ -285,7 +285,7 @@ TEST_F(DisplayTest, DestroyedWindowDropsFramesWithoutCountingThem) {
   EXPECT_EQ(ShownFrames(), 1);
   EXPECT_FALSE(display::ReadMemoryWindow(window)->alive);
   // Redrawing into it is as harmless.
-  EXPECT_EQ(rvx_SetMiscOption(handle_, 22, 0), 1);
+  EXPECT_EQ(rvx_SetMiscOption(handle_, RVX_OPTION_REDRAW, 0), 1);
 }
 
 TEST_F(DisplayTest, FramesNarrowerThanFourPixelsAreCountedNotDrawn) {
@@ -345,7 +345,7 @@ TEST_F(DisplayTest, DisplayRateIsRefreshedOnlyAfterMoreThan800Ms) {
         static_cast<float>(1.0 / (refreshedAt - (before - 5000)) * 1000.0));
   }
   double reported = 0;
-  ASSERT_EQ(rvx_GetFPS(handle_, 42, &reported), 1);
+  ASSERT_EQ(rvx_GetFPS(handle_, RVX_FPS_DISPLAYED, &reported), 1);
   EXPECT_GT(reported, 0.0);
   // The next frame comes well within 800 ms: counted, rate kept.
   PushPicture(Pattern(640, 480, 2), 640, 480);
@@ -360,13 +360,13 @@ TEST_F(DisplayTest, DisplayRateIsRefreshedOnlyAfterMoreThan800Ms) {
 TEST_F(DisplayTest, RedrawShowsTheDisplayBufferAgainOnlyWithAWindow) {
   Connect(10, 64, 48);
   // No window yet: done, nothing drawn.
-  EXPECT_EQ(rvx_SetMiscOption(handle_, 22, 0), 1);
+  EXPECT_EQ(rvx_SetMiscOption(handle_, RVX_OPTION_REDRAW, 0), 1);
   const RvxWindow window = display::CreateMemoryWindow(64, 48, 24);
   rvx_StartVideoStream(handle_, window);
   const auto picture = Pattern(64, 48, 8);
   PushPicture(picture, 64, 48);
   ASSERT_TRUE(WaitShown(1));
-  EXPECT_EQ(rvx_SetMiscOption(handle_, 22, 0), 1);
+  EXPECT_EQ(rvx_SetMiscOption(handle_, RVX_OPTION_REDRAW, 0), 1);
   EXPECT_EQ(Presented(window), 2u);
   EXPECT_TRUE(WindowShows(window, [&](std::int32_t x, std::int32_t y) {
     return Grey32(At(picture, 64, x, y));
@@ -377,7 +377,7 @@ TEST_F(DisplayTest, RedrawShowsTheDisplayBufferAgainOnlyWithAWindow) {
   // redraw then draws nothing, and frames are dropped.
   rvx_StopVideoStream(handle_);
   rvx_StartVideoStream2(handle_, 0, nullptr, 0);
-  EXPECT_EQ(rvx_SetMiscOption(handle_, 22, 0), 1);
+  EXPECT_EQ(rvx_SetMiscOption(handle_, RVX_OPTION_REDRAW, 0), 1);
   PushPicture(Pattern(64, 48, 9), 64, 48);
   ASSERT_TRUE(WaitReceived(1));
   ASSERT_TRUE(WaitTaken());
@@ -475,8 +475,8 @@ TEST_F(DisplayTest, SetUpRedrawAndDisconnectRaceNothing) {
       rvx_ConnectCameraDisplayA(LoopbackAddress(kBlock, 14).c_str(), 320, 240);
   ASSERT_NE(handle_, nullptr);
   record_ = Record(handle_);
-  ASSERT_EQ(rvx_SetSmartMotion(handle_, 209, 1), 1);
-  ASSERT_EQ(rvx_SetSmartMotion(handle_, 208, 0), 1);
+  ASSERT_EQ(rvx_SetSmartMotion(handle_, RVX_ITEM_DETECT_OBJECTS, 1), 1);
+  ASSERT_EQ(rvx_SetSmartMotion(handle_, RVX_ITEM_HIGHLIGHT, 0), 1);
   const RvxWindow windows[] = {display::CreateMemoryWindow(320, 240, 24),
                                display::CreateMemoryWindow(200, 150, 16)};
   rvx_StartVideoStream(handle_, windows[0]);
@@ -485,12 +485,12 @@ TEST_F(DisplayTest, SetUpRedrawAndDisconnectRaceNothing) {
   std::atomic<bool> stop{false};
   std::thread redraw([&] {
     for (std::int32_t i = 0; !stop.load(); ++i) {
-      (void)rvx_SetMiscOption(handle_, 22, 0);
-      (void)rvx_SetMiscOption(handle_, 23, i % 9);
-      (void)rvx_SetMiscOption(handle_, 25, i % 2 ? kHalf : kOne);
-      (void)rvx_SetSmartMotion(handle_, 208, i % 4 - 1);
+      (void)rvx_SetMiscOption(handle_, RVX_OPTION_REDRAW, 0);
+      (void)rvx_SetMiscOption(handle_, RVX_OPTION_SCROLL_X, i % 9);
+      (void)rvx_SetMiscOption(handle_, RVX_OPTION_ZOOM_X, i % 2 ? kHalf : kOne);
+      (void)rvx_SetSmartMotion(handle_, RVX_ITEM_HIGHLIGHT, i % 4 - 1);
       double fps = 0;
-      (void)rvx_GetFPS(handle_, 42, &fps);
+      (void)rvx_GetFPS(handle_, RVX_FPS_DISPLAYED, &fps);
     }
   });
   for (int i = 0; i < 12; ++i) {

@@ -61,7 +61,7 @@ class FaultMatrixTest : public CameraTest {
     const char* again = ConnectFaulty();
     EXPECT_NE(again, nullptr) << "the address connects again";
     std::int32_t sps = 0;
-    EXPECT_EQ(rvx_GetSmartMotion(again, 201, &sps), 1);
+    EXPECT_EQ(rvx_GetSmartMotion(again, RVX_ITEM_INTERNAL_SPS, &sps), 1);
     rvx_DisconnectCamera(again);
 
     // The neighbour was never held up: its frames keep coming. (A rate
@@ -96,10 +96,10 @@ TEST_F(FaultMatrixTest, RefusedAcknowledgement) {
   ASSERT_NE(handle, nullptr);
   servers_.back()->SetFault(66, {Kind::kAckStatus, 5, 1});
   std::int32_t value = -9;
-  EXPECT_EQ(rvx_GetSmartMotion(handle, 201, &value), 0);
+  EXPECT_EQ(rvx_GetSmartMotion(handle, RVX_ITEM_INTERNAL_SPS, &value), 0);
   EXPECT_EQ(value, -9);
   servers_.back()->SetFault(65537, {Kind::kAckCode, 1282, 1});
-  EXPECT_EQ(rvx_SetSmartMotion(handle, 203, 5), 0);
+  EXPECT_EQ(rvx_SetSmartMotion(handle, RVX_ITEM_PARAMETER_A, 5), 0);
   ExpectRecovery(handle);
 }
 
@@ -109,7 +109,7 @@ TEST_F(FaultMatrixTest, WrongReplyCode) {
   ASSERT_NE(handle, nullptr);
   servers_.back()->SetFault(66, {Kind::kReplyCode, 68, 1});
   std::int32_t value = -9;
-  EXPECT_EQ(rvx_GetSmartMotion(handle, 201, &value), 0);
+  EXPECT_EQ(rvx_GetSmartMotion(handle, RVX_ITEM_INTERNAL_SPS, &value), 0);
   EXPECT_EQ(value, -9);
   ExpectRecovery(handle);
 }
@@ -120,13 +120,13 @@ TEST_F(FaultMatrixTest, TruncatedAndOversizedReplies) {
   ASSERT_NE(handle, nullptr);
   std::vector<std::uint8_t> record(372, 0x5A);
   servers_.back()->SetFault(520, {Kind::kLongBody, 70000, 1});
-  EXPECT_EQ(rvx_FlashOperation(handle, 61, record.data(), 0), 0);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_READ_RECORD, record.data(), 0), 0);
   EXPECT_EQ(record, std::vector<std::uint8_t>(372, 0x5A));
   // The oversized body was read past: the next operation works.
-  EXPECT_EQ(rvx_FlashOperation(handle, 61, record.data(), 0), 1);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_READ_RECORD, record.data(), 0), 1);
   std::vector<std::uint8_t> area(524288);
   servers_.back()->SetFault(520, {Kind::kShortBody, 1000, 1});
-  EXPECT_EQ(rvx_FlashOperation(handle, 922, area.data(), 1), 0);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_READ_AREA, area.data(), 1), 0);
   ExpectRecovery(handle);
 }
 
@@ -136,10 +136,10 @@ TEST_F(FaultMatrixTest, CloseInMidReply) {
   ASSERT_NE(handle, nullptr);
   servers_.back()->SetFault(66, {Kind::kCloseMidReply, 0, 1});
   std::int32_t value = 0;
-  EXPECT_EQ(rvx_GetSmartMotion(handle, 201, &value), 0);
+  EXPECT_EQ(rvx_GetSmartMotion(handle, RVX_ITEM_INTERNAL_SPS, &value), 0);
   // The command connection is gone: later calls fail, none hangs.
-  EXPECT_EQ(rvx_GetSmartMotion(handle, 201, &value), 0);
-  EXPECT_EQ(rvx_SetMiscOption(handle, 21, 0), 0);
+  EXPECT_EQ(rvx_GetSmartMotion(handle, RVX_ITEM_INTERNAL_SPS, &value), 0);
+  EXPECT_EQ(rvx_SetMiscOption(handle, RVX_OPTION_ROUND_TRIP, 0), 0);
   ExpectRecovery(handle);
 }
 
@@ -151,7 +151,7 @@ TEST_F(FaultMatrixTest, StallReleasedByDisconnect) {
   const std::string name = handle;
   auto stalled = std::async(std::launch::async, [name] {
     std::int32_t value = 0;
-    return rvx_GetSmartMotion(name.c_str(), 201, &value);
+    return rvx_GetSmartMotion(name.c_str(), RVX_ITEM_INTERNAL_SPS, &value);
   });
   EXPECT_EQ(stalled.wait_for(std::chrono::milliseconds(300)),
             std::future_status::timeout);
@@ -167,10 +167,10 @@ TEST_F(FaultMatrixTest, LateAndMissingCompletion) {
   const char* handle = ConnectFaulty();
   ASSERT_NE(handle, nullptr);
   servers_.back()->SetFault(256, {Kind::kLateCompletion, 1000, 1});
-  EXPECT_EQ(rvx_SetMiscOption(handle, 21, 0), 1);
+  EXPECT_EQ(rvx_SetMiscOption(handle, RVX_OPTION_ROUND_TRIP, 0), 1);
   servers_.back()->SetFault(256, {Kind::kNoCompletion, 0, 1});
   const std::uint32_t start = platform::TickCount();
-  EXPECT_EQ(rvx_SetMiscOption(handle, 21, 0), 0);
+  EXPECT_EQ(rvx_SetMiscOption(handle, RVX_OPTION_ROUND_TRIP, 0), 0);
   EXPECT_GE(platform::TickCount() - start, 5000u);
   ExpectRecovery(handle);
 }
@@ -195,7 +195,7 @@ TEST_F(FaultMatrixTest, GarbagePacketTypesAndLengths) {
   camera.SetAutoStream(false);
   const char* handle = ConnectFaulty();
   ASSERT_NE(handle, nullptr);
-  rvx_SetSmartMotion(handle, 209, 1);
+  rvx_SetSmartMotion(handle, RVX_ITEM_DETECT_OBJECTS, 1);
   rvx_StartVideoStream2(handle, 0, nullptr, 0);
   std::mt19937 random(7);
   std::vector<std::uint8_t> garbage(200000);
@@ -221,7 +221,7 @@ TEST_F(FaultMatrixTest, CameraVanishesWhileStreaming) {
   ASSERT_TRUE(WaitUntil([&] { return ReceivedFrames(*record) > 2; }));
   servers_.back()->Stop();
   std::int32_t value = 0;
-  EXPECT_EQ(rvx_GetSmartMotion(handle, 201, &value), 0);
+  EXPECT_EQ(rvx_GetSmartMotion(handle, RVX_ITEM_INTERNAL_SPS, &value), 0);
   const std::uint32_t start = platform::TickCount();
   rvx_DisconnectCamera(handle);
   EXPECT_LT(platform::TickCount() - start, 1000u);

@@ -76,24 +76,24 @@ TEST_F(FlashTest, EmptyOperationsNeedOnlyAConnectedCameraAndABuffer) {
   const char* handle = Connect(30);
   ASSERT_NE(handle, nullptr);
   std::uint8_t byte = 0;
-  EXPECT_EQ(rvx_FlashOperation(handle, 62, &byte, 0), 1);
-  EXPECT_EQ(rvx_FlashOperation(handle, 924, &byte, -5), 1);
-  EXPECT_EQ(rvx_FlashOperation(handle, 62, nullptr, 0), 0);
-  EXPECT_EQ(rvx_FlashOperation(handle, 924, nullptr, 0), 0);
-  EXPECT_EQ(rvx_FlashOperation(nullptr, 62, &byte, 0), 0);
-  EXPECT_EQ(rvx_FlashOperation("RVXOSTRL1[9]", 924, &byte, 0), 0);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_NOTHING, &byte, 0), 1);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_NOTHING_TOO, &byte, -5), 1);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_NOTHING, nullptr, 0), 0);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_NOTHING_TOO, nullptr, 0), 0);
+  EXPECT_EQ(rvx_FlashOperation(nullptr, RVX_FLASH_NOTHING, &byte, 0), 0);
+  EXPECT_EQ(rvx_FlashOperation("RVXOSTRL1[9]", RVX_FLASH_NOTHING_TOO, &byte, 0), 0);
   for (const std::int32_t operation : {0, 60, 63, 920, 925, -61}) {
     EXPECT_EQ(rvx_FlashOperation(handle, operation, &byte, 1), 0) << operation;
   }
   Bytes record(kRecord);
-  EXPECT_EQ(rvx_FlashOperation(handle, 61, nullptr, 0), 0);
-  EXPECT_EQ(rvx_FlashOperation(handle, 921, nullptr, 0), 0);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_READ_RECORD, nullptr, 0), 0);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_WRITE_RECORD, nullptr, 0), 0);
 
   // A camera that is no longer marked connected is refused before traffic.
   const CameraRef camera = Record(handle);
   camera->connected.store(0);
-  EXPECT_EQ(rvx_FlashOperation(handle, 62, &byte, 0), 0);
-  EXPECT_EQ(rvx_FlashOperation(handle, 61, record.data(), 0), 0);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_NOTHING, &byte, 0), 0);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_READ_RECORD, record.data(), 0), 0);
   camera->connected.store(1);
   EXPECT_EQ(Sent(), Codes{});
 }
@@ -103,13 +103,13 @@ TEST_F(FlashTest, ReadingAnAreaTakesItsNumberFromTheLowSixteenBits) {
   ASSERT_NE(handle, nullptr);
   Bytes buffer(kArea, 0x5A);
   for (const std::int32_t length : {0, 7, -1, 0x10007, 0xFFFF}) {
-    EXPECT_EQ(rvx_FlashOperation(handle, 922, buffer.data(), length), 0)
+    EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_READ_AREA, buffer.data(), length), 0)
         << length;
   }
   EXPECT_EQ(Sent(), Codes{});
   EXPECT_EQ(buffer, Bytes(kArea, 0x5A));
 
-  EXPECT_EQ(rvx_FlashOperation(handle, 922, buffer.data(), 1), 1);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_READ_AREA, buffer.data(), 1), 1);
   EXPECT_EQ(buffer, model().area(1));
   const auto commands = camera_->commands();
   ASSERT_EQ(commands.size(), 4u);
@@ -117,7 +117,7 @@ TEST_F(FlashTest, ReadingAnAreaTakesItsNumberFromTheLowSixteenBits) {
   EXPECT_EQ(commands[3].code, 520);
 
   // 0x10006 names area 6.
-  EXPECT_EQ(rvx_FlashOperation(handle, 922, buffer.data(), 0x10006), 1);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_READ_AREA, buffer.data(), 0x10006), 1);
   EXPECT_EQ(buffer, model().area(6));
 }
 
@@ -126,18 +126,18 @@ TEST_F(FlashTest, AnAreaReadOfAnyOtherSizeFails) {
   ASSERT_NE(handle, nullptr);
   Bytes buffer(kArea);
   model().SetArea(3, Bytes(kArea - 1, 0x11));
-  EXPECT_EQ(rvx_FlashOperation(handle, 922, buffer.data(), 3), 0);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_READ_AREA, buffer.data(), 3), 0);
   // More than the caller's buffer holds is never written into it, and the
   // channel stays usable for the next operation.
   camera_->SetFault(520, Fault{Kind::kLongBody, 1, 1});
-  EXPECT_EQ(rvx_FlashOperation(handle, 922, buffer.data(), 2), 0);
-  EXPECT_EQ(rvx_FlashOperation(handle, 922, buffer.data(), 2), 1);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_READ_AREA, buffer.data(), 2), 0);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_READ_AREA, buffer.data(), 2), 1);
   EXPECT_EQ(buffer, model().area(2));
 
   // A failing step ends the operation before the read.
   camera_->ClearLog();
   camera_->SetFault(519, Fault{Kind::kAckStatus, 1, 1});
-  EXPECT_EQ(rvx_FlashOperation(handle, 922, buffer.data(), 4), 0);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_READ_AREA, buffer.data(), 4), 0);
   EXPECT_EQ(Sent(), (Codes{516, 518, 519}));
 }
 
@@ -147,7 +147,7 @@ TEST_F(FlashTest, WritesFillAreasFromTwoOnwardInBlocks) {
   const Bytes factory4 = model().area(4);
 
   Bytes data = Pattern(kArea, 1);
-  EXPECT_EQ(rvx_FlashOperation(handle, 923, data.data(),
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_WRITE_AREAS, data.data(),
                                static_cast<std::int32_t>(kArea)),
             1);
   EXPECT_EQ(model().area(2), data);
@@ -164,7 +164,7 @@ TEST_F(FlashTest, WritesFillAreasFromTwoOnwardInBlocks) {
   camera_->ClearLog();
   const Bytes before3 = model().area(3);
   data = Pattern(kArea + 1, 2);
-  EXPECT_EQ(rvx_FlashOperation(handle, 923, data.data(),
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_WRITE_AREAS, data.data(),
                                static_cast<std::int32_t>(kArea + 1)),
             1);
   EXPECT_EQ(model().area(2), Bytes(data.begin(), data.begin() + kArea));
@@ -187,12 +187,12 @@ TEST_F(FlashTest, FiveBlocksAreTheMostOneWriteTakes) {
   Bytes data = Pattern(5 * kArea + 1, 3);
   for (const std::int32_t length : {0, -1, -static_cast<std::int32_t>(kArea),
                                     static_cast<std::int32_t>(5 * kArea + 1)}) {
-    EXPECT_EQ(rvx_FlashOperation(handle, 923, data.data(), length), 0)
+    EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_WRITE_AREAS, data.data(), length), 0)
         << length;
   }
   EXPECT_EQ(Sent(), Codes{});
 
-  EXPECT_EQ(rvx_FlashOperation(handle, 923, data.data(),
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_WRITE_AREAS, data.data(),
                                static_cast<std::int32_t>(5 * kArea)),
             1);
   for (int area = 2; area <= 6; ++area) {
@@ -212,7 +212,7 @@ TEST_F(FlashTest, AFailingBlockStopsTheWriteAndKeepsTheEarlierOnes) {
   const Bytes before4 = model().area(4);
   Bytes data = Pattern(3 * kArea, 4);
   camera_->SetFault(521, Fault{Kind::kWriteStatus, 0x0100, 1, 1});
-  EXPECT_EQ(rvx_FlashOperation(handle, 923, data.data(),
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_WRITE_AREAS, data.data(),
                                static_cast<std::int32_t>(3 * kArea)),
             0);
   EXPECT_EQ(model().area(2), Bytes(data.begin(), data.begin() + kArea));
@@ -229,22 +229,22 @@ TEST_F(FlashTest, OnlyAWholeZeroStatusWordCountsAsWritten) {
   Bytes data = Pattern(100, 5);
   // Non-zero only in its high byte: still a failure.
   camera_->SetFault(521, Fault{Kind::kWriteStatus, 0x0100, 1});
-  EXPECT_EQ(rvx_FlashOperation(handle, 923, data.data(), 100), 0);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_WRITE_AREAS, data.data(), 100), 0);
   // A status too short for its word says nothing about the write.
   for (const std::int32_t size : {0, 1}) {
     camera_->SetFault(521, Fault{Kind::kStatusSize, size, 1});
-    EXPECT_EQ(rvx_FlashOperation(handle, 923, data.data(), 100), 0) << size;
+    EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_WRITE_AREAS, data.data(), 100), 0) << size;
   }
   // A longer status does not fit its area and is refused.
   camera_->SetFault(521, Fault{Kind::kLongBody, 1, 1});
-  EXPECT_EQ(rvx_FlashOperation(handle, 923, data.data(), 100), 0);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_WRITE_AREAS, data.data(), 100), 0);
   // Exactly one word of zero is enough.
   camera_->SetFault(521, Fault{Kind::kStatusSize, 2, 1});
-  EXPECT_EQ(rvx_FlashOperation(handle, 923, data.data(), 100), 1);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_WRITE_AREAS, data.data(), 100), 1);
   // The record rewrite judges its status the same way.
   Bytes record(kRecord);
   camera_->SetFault(521, Fault{Kind::kStatusSize, 1, 1});
-  EXPECT_EQ(rvx_FlashOperation(handle, 921, record.data(), 0), 0);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_WRITE_RECORD, record.data(), 0), 0);
 }
 
 TEST_F(FlashTest, ReadingTheRecordCopiesAtMost372Bytes) {
@@ -252,7 +252,7 @@ TEST_F(FlashTest, ReadingTheRecordCopiesAtMost372Bytes) {
   ASSERT_NE(handle, nullptr);
   const Bytes factory = model().area(7);
   Bytes buffer(400, 0xEE);
-  EXPECT_EQ(rvx_FlashOperation(handle, 61, buffer.data(), 0), 1);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_READ_RECORD, buffer.data(), 0), 1);
   EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + kRecord), factory);
   const auto commands = camera_->commands();
   ASSERT_EQ(commands.size(), 4u);
@@ -262,7 +262,7 @@ TEST_F(FlashTest, ReadingTheRecordCopiesAtMost372Bytes) {
   const Bytes large = Pattern(400, 6);
   model().SetArea(7, large);
   std::fill(buffer.begin(), buffer.end(), 0xEE);
-  EXPECT_EQ(rvx_FlashOperation(handle, 61, buffer.data(), 0), 1);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_READ_RECORD, buffer.data(), 0), 1);
   EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + kRecord),
             Bytes(large.begin(), large.begin() + kRecord));
   EXPECT_EQ(Bytes(buffer.begin() + kRecord, buffer.end()), Bytes(28, 0xEE));
@@ -271,20 +271,20 @@ TEST_F(FlashTest, ReadingTheRecordCopiesAtMost372Bytes) {
   const Bytes small = Pattern(100, 7);
   model().SetArea(7, small);
   std::fill(buffer.begin(), buffer.end(), 0xEE);
-  EXPECT_EQ(rvx_FlashOperation(handle, 61, buffer.data(), 0), 1);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_READ_RECORD, buffer.data(), 0), 1);
   EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + 100), small);
   EXPECT_EQ(Bytes(buffer.begin() + 100, buffer.end()), Bytes(300, 0xEE));
 
   // An empty record copies nothing and still succeeds.
   model().SetArea(7, {});
   std::fill(buffer.begin(), buffer.end(), 0xEE);
-  EXPECT_EQ(rvx_FlashOperation(handle, 61, buffer.data(), 0), 1);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_READ_RECORD, buffer.data(), 0), 1);
   EXPECT_EQ(buffer, Bytes(400, 0xEE));
 
   // A reply longer than the record's region is refused whole.
   model().SetArea(7, factory);
   camera_->SetFault(520, Fault{Kind::kLongBody, 0x10000, 1});
-  EXPECT_EQ(rvx_FlashOperation(handle, 61, buffer.data(), 0), 0);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_READ_RECORD, buffer.data(), 0), 0);
   EXPECT_EQ(buffer, Bytes(400, 0xEE));
 }
 
@@ -299,7 +299,7 @@ TEST_F(FlashTest, RewritingTheRecordKeepsTheCamerasOwnWords) {
       [](std::uint8_t byte) { return static_cast<std::uint8_t>(~byte); });
   const Bytes callerCopy = mine;
 
-  EXPECT_EQ(rvx_FlashOperation(handle, 921, mine.data(), 0), 1);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_WRITE_RECORD, mine.data(), 0), 1);
   EXPECT_EQ(mine, callerCopy) << "the caller's record is not changed";
   Bytes expected = mine;
   std::copy(current.begin(), current.begin() + 8, expected.begin());
@@ -326,14 +326,14 @@ TEST_F(FlashTest, ARecordTooShortForTheKeptWordsIsNotRewritten) {
   Bytes mine = Pattern(kRecord, 9);
   const Bytes shortRecord = Pattern(179, 10);
   model().SetArea(7, shortRecord);
-  EXPECT_EQ(rvx_FlashOperation(handle, 921, mine.data(), 0), 0);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_WRITE_RECORD, mine.data(), 0), 0);
   EXPECT_EQ(model().area(7), shortRecord);
   EXPECT_EQ(Sent(), (Codes{516, 518, 519, 520}));
 
   // 180 bytes hold every kept word.
   const Bytes justEnough = Pattern(180, 11);
   model().SetArea(7, justEnough);
-  EXPECT_EQ(rvx_FlashOperation(handle, 921, mine.data(), 0), 1);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_WRITE_RECORD, mine.data(), 0), 1);
   const Bytes stored = model().area(7);
   ASSERT_EQ(stored.size(), kRecord);
   EXPECT_TRUE(
@@ -347,7 +347,7 @@ TEST_F(FlashTest, ARecordTooShortForTheKeptWordsIsNotRewritten) {
   // A failed read of the current record writes nothing.
   camera_->ClearLog();
   camera_->SetFault(520, Fault{Kind::kAckStatus, 1, 1});
-  EXPECT_EQ(rvx_FlashOperation(handle, 921, mine.data(), 0), 0);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_WRITE_RECORD, mine.data(), 0), 0);
   EXPECT_EQ(Sent(), (Codes{516, 518, 519, 520}));
 }
 
@@ -357,7 +357,7 @@ TEST_F(FlashTest, AVideoConnectionCanUseTheFlashToo) {
       rvx_ConnectCameraNoDisplayA(LoopbackAddress(kBlock, 40).c_str(), 0, 0);
   ASSERT_NE(handle, nullptr);
   Bytes buffer(kArea);
-  EXPECT_EQ(rvx_FlashOperation(handle, 922, buffer.data(), 5), 1);
+  EXPECT_EQ(rvx_FlashOperation(handle, RVX_FLASH_READ_AREA, buffer.data(), 5), 1);
   EXPECT_EQ(buffer, model().area(5));
 }
 

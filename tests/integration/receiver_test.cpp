@@ -372,9 +372,9 @@ TEST_F(ReceiverTest, ClosedDataConnectionStopsFramesQuietly) {
 
 TEST_F(ReceiverTest, CompletionOf256TravelsOverTheDataChannel) {
   const char* handle = Stream(13);
-  EXPECT_EQ(rvx_SetMiscOption(handle, 21, 0), 1);
+  EXPECT_EQ(rvx_SetMiscOption(handle, RVX_OPTION_ROUND_TRIP, 0), 1);
   camera_->SetFault(256, {camsim::Fault::Kind::kLateCompletion, 300, 1});
-  EXPECT_EQ(rvx_SetMiscOption(handle, 21, 0), 1);
+  EXPECT_EQ(rvx_SetMiscOption(handle, RVX_OPTION_ROUND_TRIP, 0), 1);
 }
 
 }  // namespace

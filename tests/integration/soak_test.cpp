@@ -76,7 +76,7 @@ TEST(SoakTest, ConnectStreamDisconnectCyclesLeaveNothingBehind) {
                    : rvx_ConnectCameraNoDisplayA(address.c_str(), 320, 240));
     ASSERT_NE(handle, nullptr) << "cycle " << cycle;
     SetAllCallbacks(handle);
-    rvx_SetSmartMotion(handle, 209, 1);
+    rvx_SetSmartMotion(handle, RVX_ITEM_DETECT_OBJECTS, 1);
     rvx_StartVideoStream2(handle, 0, OnStream, 4);
     if (cycle % 3 != 2) {
       const CameraRef record = TheApp().registry().Find(handle);
@@ -115,8 +115,8 @@ TEST(SoakTest, ManyCamerasStreamWhileExportsRaceADisconnect) {
                    : rvx_ConnectCameraNoDisplayA(address.c_str(), 320, 240);
     ASSERT_NE(handle, nullptr);
     SetAllCallbacks(handle);
-    rvx_SetSmartMotion(handle, 209, 1);
-    rvx_SetSmartMotion(handle, 207, 100);
+    rvx_SetSmartMotion(handle, RVX_ITEM_DETECT_OBJECTS, 1);
+    rvx_SetSmartMotion(handle, RVX_ITEM_MIN_OBJECT_SIZE, 100);
     rvx_StartVideoStream2(handle, 0, OnStream, 4);
     handles.push_back(handle);
   }
@@ -130,11 +130,11 @@ TEST(SoakTest, ManyCamerasStreamWhileExportsRaceADisconnect) {
       double fps = 0;
       for (std::uint32_t n = 0; !stop.load(); ++n) {
         const char* handle = handles[(n + t) % kCameras].c_str();
-        rvx_GetFPS(handle, 41 + static_cast<int>(n % 2), &fps);
-        rvx_GetMiscOption(handle, 27 + static_cast<int>(n % 4), &value);
-        rvx_SetMiscOption(handle, 23, static_cast<int32_t>(n % 7));
-        rvx_SetSmartMotion(handle, 208, static_cast<int32_t>(n % 3) - 1);
-        rvx_GetSmartMotion(handle, 207, &value);
+        rvx_GetFPS(handle, RVX_FPS_RECEIVED + static_cast<int>(n % 2), &fps);
+        rvx_GetMiscOption(handle, RVX_OPTION_STEP_X + static_cast<int>(n % 4), &value);
+        rvx_SetMiscOption(handle, RVX_OPTION_SCROLL_X, static_cast<int32_t>(n % 7));
+        rvx_SetSmartMotion(handle, RVX_ITEM_HIGHLIGHT, static_cast<int32_t>(n % 3) - 1);
+        rvx_GetSmartMotion(handle, RVX_ITEM_MIN_OBJECT_SIZE, &value);
         rvx_SetCallbackAlarmSignal(handle, 2, OnAlarm);
         platform::SleepMs(1);
       }
@@ -156,7 +156,7 @@ TEST(SoakTest, ManyCamerasStreamWhileExportsRaceADisconnect) {
         LoopbackAddress(9, 10 + kCameras - 1).c_str(), 320, 240);
     ASSERT_STREQ(again, handles.back().c_str());
     SetAllCallbacks(again);
-    rvx_SetSmartMotion(again, 209, 1);
+    rvx_SetSmartMotion(again, RVX_ITEM_DETECT_OBJECTS, 1);
     rvx_StartVideoStream2(again, 0, OnStream, 4);
     ++reconnects;
   }
@@ -168,7 +168,7 @@ TEST(SoakTest, ManyCamerasStreamWhileExportsRaceADisconnect) {
     double fps = 0;
     EXPECT_TRUE(WaitUntil(
         [&] {
-          return rvx_GetFPS(handles[i].c_str(), 41, &fps) == 1 && fps > 5.0;
+          return rvx_GetFPS(handles[i].c_str(), RVX_FPS_RECEIVED, &fps) == 1 && fps > 5.0;
         },
         10000))
         << handles[i] << " at " << fps;
@@ -189,18 +189,18 @@ void RVX_CALL ReenterOnStream(const char* handle, uint8_t* pixels,
                               int32_t count, int32_t, int32_t) {
   double fps = 0;
   std::int32_t value = 0;
-  rvx_GetFPS(handle, 41, &fps);
-  rvx_GetMiscOption(handle, 29, &value);
-  rvx_SetMiscOption(handle, 24, count % 5);
-  rvx_SetSmartMotion(handle, 207, 50 + count % 7);
-  rvx_GetSmartMotion(handle, 208, &value);
+  rvx_GetFPS(handle, RVX_FPS_RECEIVED, &fps);
+  rvx_GetMiscOption(handle, RVX_OPTION_DISPLAY_WIDTH, &value);
+  rvx_SetMiscOption(handle, RVX_OPTION_SCROLL_Y, count % 5);
+  rvx_SetSmartMotion(handle, RVX_ITEM_MIN_OBJECT_SIZE, 50 + count % 7);
+  rvx_GetSmartMotion(handle, RVX_ITEM_HIGHLIGHT, &value);
   std::uint8_t converted[4 * 4 * 4];
   if (count >= 16) rvx_RawImageToBmpImage(pixels, converted, 4, 4, 32, 53);
   ++reentrantCalls;
 }
 void RVX_CALL ReenterOnObjects(const char* handle, int32_t, ObjectReport*,
                                int32_t) {
-  rvx_SetSmartMotion(handle, 208, 0);
+  rvx_SetSmartMotion(handle, RVX_ITEM_HIGHLIGHT, 0);
   rvx_SetCallbackAlarmSignal(handle, 2, OnAlarm);
 }
 
@@ -216,8 +216,8 @@ TEST(SoakTest, CallbacksCallExportsWhileStreamsStartAndStop) {
       rvx_ConnectCameraNoDisplayA(masks.address().c_str(), 320, 240)};
   for (const char* handle : handles) {
     ASSERT_NE(handle, nullptr);
-    rvx_SetSmartMotion(handle, 209, 1);
-    rvx_SetSmartMotion(handle, 207, 50);
+    rvx_SetSmartMotion(handle, RVX_ITEM_DETECT_OBJECTS, 1);
+    rvx_SetSmartMotion(handle, RVX_ITEM_MIN_OBJECT_SIZE, 50);
     rvx_SetCallbackDetectObjectsReport(handle, 3, ReenterOnObjects);
     rvx_SetCallbackReceivedOneFrame(handle, 1, OnFrame);
   }
@@ -281,7 +281,7 @@ TEST(SoakTest, ConnectLoopBesideDisconnectAllLoopLeavesNothingBehind) {
       if (handle == nullptr) continue;
       ++connected;
       std::int32_t step = 0;
-      const bool found = rvx_GetMiscOption(handle, 27, &step) == 1;
+      const bool found = rvx_GetMiscOption(handle, RVX_OPTION_STEP_X, &step) == 1;
       if (!found && disconnectsStarted.load() == before) ++unfindable;
       rvx_StartVideoStream2(handle, 0, CheckNotLate, g);
       epochs[static_cast<std::size_t>(g)].store(disconnectsStarted.load());

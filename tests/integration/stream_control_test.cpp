@@ -89,48 +89,48 @@ TEST_F(StreamControlTest, RatesReadZeroWhileStoppedAndRefuseUnknownSelectors) {
     record->rxRate.fps = 25.0f;
   }
   double fps = -1;
-  ASSERT_EQ(rvx_GetFPS(handle, 41, &fps), 1);
+  ASSERT_EQ(rvx_GetFPS(handle, RVX_FPS_RECEIVED, &fps), 1);
   EXPECT_EQ(fps, 0.0);
   {
     platform::MutexLock lock(record->rxRate.lock);
     EXPECT_EQ(record->rxRate.fps, 0.0f) << "the stored rate is reset too";
   }
-  ASSERT_EQ(rvx_GetFPS(handle, 42, &fps), 1);
+  ASSERT_EQ(rvx_GetFPS(handle, RVX_FPS_DISPLAYED, &fps), 1);
   EXPECT_EQ(fps, 0.0);
   fps = -1;
   EXPECT_EQ(rvx_GetFPS(handle, 43, &fps), 0);
-  EXPECT_EQ(rvx_GetFPS(handle, 41, nullptr), 0);
+  EXPECT_EQ(rvx_GetFPS(handle, RVX_FPS_RECEIVED, nullptr), 0);
   EXPECT_EQ(fps, -1);
   std::int32_t value = -1;
   EXPECT_EQ(rvx_GetMiscOption(handle, 31, &value), 0);
-  EXPECT_EQ(rvx_GetMiscOption(handle, 26, &value), 0);
-  EXPECT_EQ(rvx_GetMiscOption(handle, 27, nullptr), 0);
+  EXPECT_EQ(rvx_GetMiscOption(handle, RVX_OPTION_ZOOM_Y, &value), 0);
+  EXPECT_EQ(rvx_GetMiscOption(handle, RVX_OPTION_STEP_X, nullptr), 0);
   EXPECT_EQ(value, -1);
 }
 
 TEST_F(StreamControlTest, OptionsSetScrollAndZoomFromFloatBits) {
   const char* handle = Connect(6);
   const CameraRef record = Record(handle);
-  EXPECT_EQ(rvx_SetMiscOption(handle, 23, -40), 1);
-  EXPECT_EQ(rvx_SetMiscOption(handle, 24, 7), 1);
+  EXPECT_EQ(rvx_SetMiscOption(handle, RVX_OPTION_SCROLL_X, -40), 1);
+  EXPECT_EQ(rvx_SetMiscOption(handle, RVX_OPTION_SCROLL_Y, 7), 1);
   EXPECT_EQ(record->scrollX.load(), -40);
   EXPECT_EQ(record->scrollY.load(), 7);
-  EXPECT_EQ(rvx_SetMiscOption(handle, 25, 0x40000000), 1);
+  EXPECT_EQ(rvx_SetMiscOption(handle, RVX_OPTION_ZOOM_X, 0x40000000), 1);
   EXPECT_EQ(record->zoomX.load(), 2.0f);
-  EXPECT_EQ(rvx_SetMiscOption(handle, 26, 0x3F000000), 1);
+  EXPECT_EQ(rvx_SetMiscOption(handle, RVX_OPTION_ZOOM_Y, 0x3F000000), 1);
   EXPECT_EQ(record->zoomY.load(), 0.5f);
-  EXPECT_EQ(rvx_SetMiscOption(handle, 25, 2), 1);
+  EXPECT_EQ(rvx_SetMiscOption(handle, RVX_OPTION_ZOOM_X, 2), 1);
   EXPECT_GT(record->zoomX.load(), 0.0f);
   EXPECT_LT(record->zoomX.load(), 1e-40f);
-  EXPECT_EQ(rvx_SetMiscOption(handle, 22, 0), 1);
+  EXPECT_EQ(rvx_SetMiscOption(handle, RVX_OPTION_REDRAW, 0), 1);
   EXPECT_EQ(rvx_SetMiscOption(handle, 20, 0), 0);
-  EXPECT_EQ(rvx_SetMiscOption(handle, 27, 0), 0);
+  EXPECT_EQ(rvx_SetMiscOption(handle, RVX_OPTION_STEP_X, 0), 0);
   EXPECT_TRUE(Codes().empty());
 }
 
 TEST_F(StreamControlTest, FlashConnectionRefusesStreamAndCompletion) {
   const char* handle = Connect(7, true);
-  EXPECT_EQ(rvx_SetMiscOption(handle, 21, 0), 0);
+  EXPECT_EQ(rvx_SetMiscOption(handle, RVX_OPTION_ROUND_TRIP, 0), 0);
   rvx_StartVideoStream2(handle, 0, nullptr, 0);
   EXPECT_EQ(Record(handle)->streaming.load(), 0);
   SettleBeforeCheckingAbsence();
@@ -142,9 +142,9 @@ TEST_F(StreamControlTest, UnknownHandlesAreRefused) {
   Connect(8);
   std::int32_t value = 0;
   double fps = 0;
-  EXPECT_EQ(rvx_SetMiscOption("RVXOSTRL1[2]", 23, 1), 0);
-  EXPECT_EQ(rvx_GetMiscOption("RVXOSTRL1[1] ", 27, &value), 0);
-  EXPECT_EQ(rvx_GetFPS(nullptr, 41, &fps), 0);
+  EXPECT_EQ(rvx_SetMiscOption("RVXOSTRL1[2]", RVX_OPTION_SCROLL_X, 1), 0);
+  EXPECT_EQ(rvx_GetMiscOption("RVXOSTRL1[1] ", RVX_OPTION_STEP_X, &value), 0);
+  EXPECT_EQ(rvx_GetFPS(nullptr, RVX_FPS_RECEIVED, &fps), 0);
   rvx_StartVideoStream2("rvxostrl1[1]", 0, nullptr, 0);
   rvx_StopVideoStream("RVXOSTRL1[9]");
   EXPECT_TRUE(Codes().empty());

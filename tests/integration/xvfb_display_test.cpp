@@ -156,9 +156,9 @@ TEST_P(XvfbMatchTest, ServerShowsWhatTheMemoryWindowHolds) {
   SetAll(both, 23, 0);
   SetAll(both, 24, 0);
   for (Feed* feed : both) {
-    ASSERT_EQ(rvx_SetSmartMotion(feed->handle, 209, 1), 1);
-    ASSERT_EQ(rvx_SetSmartMotion(feed->handle, 207, 10), 1);
-    ASSERT_EQ(rvx_SetSmartMotion(feed->handle, 208, 0), 1);
+    ASSERT_EQ(rvx_SetSmartMotion(feed->handle, RVX_ITEM_DETECT_OBJECTS, 1), 1);
+    ASSERT_EQ(rvx_SetSmartMotion(feed->handle, RVX_ITEM_MIN_OBJECT_SIZE, 10), 1);
+    ASSERT_EQ(rvx_SetSmartMotion(feed->handle, RVX_ITEM_HIGHLIGHT, 0), 1);
   }
   PushToAll(both, 130, camsim::EncodeRuns(camsim::RenderMask(640, 480, 4)));
   EXPECT_TRUE(Same(window, held, bits, compared)) << "highlighted mask";

@@ -41,11 +41,11 @@ TEST_F(RegistryTest, EmptyRegistryFindsNothingAndExportsFail) {
   EXPECT_EQ(registry_.Find(nullptr), nullptr);
   std::int32_t value = 77;
   double fps = 7.0;
-  EXPECT_EQ(rvx_GetSmartMotion("RVXOSTRL1[1]", 207, &value), 0);
-  EXPECT_EQ(rvx_SetSmartMotion("RVXOSTRL1[1]", 207, 1), 0);
-  EXPECT_EQ(rvx_GetMiscOption("RVXOSTRL1[1]", 27, &value), 0);
-  EXPECT_EQ(rvx_GetFPS("RVXOSTRL1[1]", 41, &fps), 0);
-  EXPECT_EQ(rvx_FlashOperation("RVXOSTRL1[1]", 62,
+  EXPECT_EQ(rvx_GetSmartMotion("RVXOSTRL1[1]", RVX_ITEM_MIN_OBJECT_SIZE, &value), 0);
+  EXPECT_EQ(rvx_SetSmartMotion("RVXOSTRL1[1]", RVX_ITEM_MIN_OBJECT_SIZE, 1), 0);
+  EXPECT_EQ(rvx_GetMiscOption("RVXOSTRL1[1]", RVX_OPTION_STEP_X, &value), 0);
+  EXPECT_EQ(rvx_GetFPS("RVXOSTRL1[1]", RVX_FPS_RECEIVED, &fps), 0);
+  EXPECT_EQ(rvx_FlashOperation("RVXOSTRL1[1]", RVX_FLASH_NOTHING,
                                reinterpret_cast<uint8_t*>(&value), 0),
             0);
   EXPECT_EQ(value, 77);

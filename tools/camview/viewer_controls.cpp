@@ -56,7 +56,7 @@ KeyResult ViewerControls::OnKey(std::uint32_t key) {
       return KeyResult::kHandled;
     case 'd':
       detecting_ = !detecting_;
-      if (rvx_SetSmartMotion(handle_, 209, detecting_ ? 1 : 0) == 0) {
+      if (rvx_SetSmartMotion(handle_, RVX_ITEM_DETECT_OBJECTS, detecting_ ? 1 : 0) == 0) {
         std::fprintf(stderr, "camview: object detection not switched\n");
       }
       std::printf("camview: object detection %s\n", detecting_ ? "on" : "off");
@@ -81,25 +81,25 @@ KeyResult ViewerControls::OnKey(std::uint32_t key) {
 
 void ViewerControls::Zoom(float factor) {
   zoom_ = std::clamp(zoom_ * factor, kSmallestZoom, kLargestZoom);
-  (void)rvx_SetMiscOption(handle_, 25, FloatBits(zoom_));
-  (void)rvx_SetMiscOption(handle_, 26, FloatBits(zoom_));
+  (void)rvx_SetMiscOption(handle_, RVX_OPTION_ZOOM_X, FloatBits(zoom_));
+  (void)rvx_SetMiscOption(handle_, RVX_OPTION_ZOOM_Y, FloatBits(zoom_));
   Redraw();
 }
 
 void ViewerControls::Scroll(std::int32_t dx, std::int32_t dy) {
   scrollX_ += dx;
   scrollY_ += dy;
-  (void)rvx_SetMiscOption(handle_, 23, scrollX_);
-  (void)rvx_SetMiscOption(handle_, 24, scrollY_);
+  (void)rvx_SetMiscOption(handle_, RVX_OPTION_SCROLL_X, scrollX_);
+  (void)rvx_SetMiscOption(handle_, RVX_OPTION_SCROLL_Y, scrollY_);
   Redraw();
 }
 
 void ViewerControls::Highlight(std::int32_t select) {
-  (void)rvx_SetSmartMotion(handle_, 208, select);
+  (void)rvx_SetSmartMotion(handle_, RVX_ITEM_HIGHLIGHT, select);
   Redraw();
 }
 
 // Shows a change at once, also while the camera sends slowly or not at all.
-void ViewerControls::Redraw() { (void)rvx_SetMiscOption(handle_, 22, 0); }
+void ViewerControls::Redraw() { (void)rvx_SetMiscOption(handle_, RVX_OPTION_REDRAW, 0); }
 
 }  // namespace camview

@@ -6,7 +6,7 @@
 int main(void) {
   int32_t value = 0;
   rvx_DisconnectAllCameras();
-  if (rvx_GetSmartMotion(NULL, 207, &value) != 0) return 1;
+  if (rvx_GetSmartMotion(NULL, RVX_ITEM_MIN_OBJECT_SIZE, &value) != 0) return 1;
   puts("consumer ok");
   return 0;
 }
