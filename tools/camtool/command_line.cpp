@@ -5,28 +5,66 @@
 #include <vector>
 
 #include "arguments.h"
+#include "commands.h"
 #include "quorvel/quorvel.h"
 
 namespace camtool {
 namespace {
 
+// The one list of camtool's commands: what the command line takes, what
+// the usage text says and what runs.
 struct CommandShape {
   std::string_view name;
   Command command;
   std::string_view arguments;  // as the usage text names them
   std::size_t count;
+  std::string_view help;  // lines after the first are indented by the caller
+  Runner run;
 };
 
 constexpr CommandShape kCommands[] = {
-    {"get", Command::kGet, "ITEM", 1},
-    {"set", Command::kSet, "ITEM VALUE", 2},
-    {"record-read", Command::kReadRecord, "FILE", 1},
-    {"record-write", Command::kWriteRecord, "FILE", 1},
-    {"area-read", Command::kReadArea, "N FILE", 2},
-    {"areas-write", Command::kWriteAreas, "FILE", 1},
-    {"snapshot", Command::kSnapshot, "FILE", 1},
-    {"info", Command::kInfo, "", 0},
+    {"get", Command::kGet, "ITEM", 1, "print a smart-motion item", GetItem},
+    {"set", Command::kSet, "ITEM VALUE", 2,
+     "set a camera item (not 207, 208 or 209: they\n"
+     "live in the library and end with camtool)",
+     SetItem},
+    {"record-read", Command::kReadRecord, "FILE", 1,
+     "save the 372-byte device record to FILE", ReadRecord},
+    {"record-write", Command::kWriteRecord, "FILE", 1,
+     "write the device record from FILE (372 bytes);\n"
+     "the camera keeps its own bytes 0-7 and 164-179",
+     WriteRecord},
+    {"area-read", Command::kReadArea, "N FILE", 2,
+     "save flash area N (1 to 6, 524288 bytes)", ReadArea},
+    {"areas-write", Command::kWriteAreas, "FILE", 1,
+     "write FILE (1 to 2621440 bytes) to areas 2 on", WriteAreas},
+    {"snapshot", Command::kSnapshot, "FILE", 1,
+     "save one frame; FILE ends in .bmp (a picture)\n"
+     "or .raw (the pixels, one byte each)",
+     Snapshot},
+    {"info", Command::kInfo, "", 0,
+     "print the device name, the rates received and\n"
+     "displayed over 3 s, and the display decimation",
+     Info},
 };
+
+// The commands' part of the usage text, in two columns.
+void PrintCommands(std::FILE* to) {
+  constexpr int kColumn = 23;
+  for (const CommandShape& shape : kCommands) {
+    std::string left = "  " + std::string(shape.name);
+    if (shape.count > 0) left += " " + std::string(shape.arguments);
+    std::string_view help = shape.help;
+    for (bool first = true; !help.empty(); first = false) {
+      const std::size_t end = help.find('\n');
+      const std::string_view line = help.substr(0, end);
+      std::fprintf(to, "%-*s%.*s\n", kColumn, first ? left.c_str() : "",
+                   static_cast<int>(line.size()), line.data());
+      help = end == std::string_view::npos ? std::string_view()
+                                           : help.substr(end + 1);
+    }
+  }
+}
 
 constexpr std::int32_t kFirstArea = 1;
 constexpr std::int32_t kLastArea = 6;
@@ -146,6 +184,7 @@ Parsed ParseCommandLine(int argc, const char* const* argv) {
     return "unknown command " + std::string(name) + " (try --help)";
   }
   request.command = shape->command;
+  request.run = shape->run;
   const std::vector<std::string_view> arguments = words.Rest();
   if (arguments.size() != shape->count) {
     return "usage: camtool --address A " + std::string(name) +
@@ -161,19 +200,10 @@ void PrintUsage(std::FILE* to) {
       to,
       "usage: camtool --address A [--size WxH] COMMAND ARGUMENTS\n"
       "\n"
-      "Commands:\n"
-      "  get ITEM             print a smart-motion item\n"
-      "  set ITEM VALUE       set a camera item (not 207, 208 or 209: they\n"
-      "                       live in the library and end with camtool)\n"
-      "  record-read FILE     save the 372-byte device record to FILE\n"
-      "  record-write FILE    write the device record from FILE (372 bytes);\n"
-      "                       the camera keeps its own bytes 0-7 and 164-179\n"
-      "  area-read N FILE     save flash area N (1 to 6, 524288 bytes)\n"
-      "  areas-write FILE     write FILE (1 to 2621440 bytes) to areas 2 on\n"
-      "  snapshot FILE        save one frame; FILE ends in .bmp (a picture)\n"
-      "                       or .raw (the pixels, one byte each)\n"
-      "  info                 print the device name, the rates received and\n"
-      "                       displayed over 3 s, and the display decimation\n"
+      "Commands:\n");
+  PrintCommands(to);
+  std::fprintf(
+      to,
       "\n"
       "Options (also as --name=value):\n"
       "  --address A          the camera's address\n"

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -21,6 +22,10 @@ enum class Command {
   kInfo,
 };
 
+struct Request;
+// Runs a request's command; the one-line reason it failed, or nothing.
+using Runner = std::optional<std::string> (*)(const Request&);
+
 struct Request {
   bool help = false;
   std::string address;
@@ -28,6 +33,7 @@ struct Request {
   std::int32_t width = 0;
   std::int32_t height = 0;
   Command command = Command::kInfo;
+  Runner run = nullptr;
   std::int32_t item = 0;   // get, set
   std::int32_t value = 0;  // set
   std::int32_t area = 0;   // area-read

@@ -9,31 +9,8 @@
 
 namespace {
 
-using camtool::Command;
 using camtool::Failure;
 using camtool::Request;
-
-Failure Run(const Request& request) {
-  switch (request.command) {
-    case Command::kGet:
-      return camtool::GetItem(request);
-    case Command::kSet:
-      return camtool::SetItem(request);
-    case Command::kReadRecord:
-      return camtool::ReadRecord(request);
-    case Command::kWriteRecord:
-      return camtool::WriteRecord(request);
-    case Command::kReadArea:
-      return camtool::ReadArea(request);
-    case Command::kWriteAreas:
-      return camtool::WriteAreas(request);
-    case Command::kSnapshot:
-      return camtool::Snapshot(request);
-    case Command::kInfo:
-      return camtool::Info(request);
-  }
-  return "unknown command";
-}
 
 int Fail(const std::string& message, int status) {
   std::fprintf(stderr, "camtool: %s\n", message.c_str());
@@ -56,6 +33,6 @@ int main(int argc, char** argv) {
     camtool::PrintUsage(stdout);
     return 0;
   }
-  const Failure failure = Run(request);
+  const Failure failure = request.run(request);
   return failure ? Fail(*failure, 1) : 0;
 }
