@@ -16,11 +16,11 @@
 
 #include "fuzz_options.h"
 #include "fuzz_support.h"
+#include "imaging/export/image_export.h"
 #include "imaging/frame_size.h"
-#include "imaging/image_export.h"
-#include "imaging/pixel_format.h"
 #include "platform/byte_order.h"
 #include "platform/text.h"
+#include "quorvel/quorvel.h"
 
 namespace quorvel::fuzz {
 namespace {
@@ -271,7 +271,8 @@ void FuzzBmpWriter(ByteReader& in) {
 std::int32_t FormatFromCode(std::uint8_t code) {
   static constexpr std::int32_t kInvalid[] = {0, 54,       51,   -1,
                                               1, 52 + 256, 5200, -53};
-  if (code < 0xC0) return code % 2 == 0 ? kPixelFormatBayer : kPixelFormatMono;
+  if (code < 0xC0)
+    return code % 2 == 0 ? RVX_FORMAT_BAYER_GRBG10 : RVX_FORMAT_MONO8;
   return kInvalid[code % 8];
 }
 
@@ -284,7 +285,7 @@ std::size_t SourceBytes(std::int32_t width, std::int32_t height,
 }
 
 bool KnownFormat(std::int32_t format) {
-  return format == kPixelFormatBayer || format == kPixelFormatMono;
+  return format == RVX_FORMAT_BAYER_GRBG10 || format == RVX_FORMAT_MONO8;
 }
 
 void FuzzFileExports(ByteReader& in) {
@@ -315,10 +316,10 @@ void FuzzFileExports(ByteReader& in) {
     FUZZ_CHECK(!Exists(Scratch().bmp()));
     return;
   }
-  const std::int32_t fileBits = format == kPixelFormatMono ? 8 : 24;
+  const std::int32_t fileBits = format == RVX_FORMAT_MONO8 ? 8 : 24;
   const std::vector<std::uint8_t> data =
       CheckBmpFile(Scratch().bmp(), width, height, fileBits);
-  if (format == kPixelFormatMono && width >= 4) {
+  if (format == RVX_FORMAT_MONO8 && width >= 4) {
     const std::size_t storedWidth = static_cast<std::size_t>(width & ~3);
     for (std::int32_t i = 0; i < height; ++i) {
       FUZZ_CHECK(std::memcmp(data.data() + storedWidth * i,
@@ -362,7 +363,7 @@ void FuzzConvert(ByteReader& in) {
   }
   for (std::size_t p = 0; p < pixelCount; ++p) {
     const std::uint8_t* out = destination.get() + p * bytesPerPixel;
-    if (format == kPixelFormatBayer) {
+    if (format == RVX_FORMAT_BAYER_GRBG10) {
       // The fourth byte is defined even where demosaicing leaves it.
       if (bits == 32) FUZZ_CHECK(out[3] == 0);
       continue;
