@@ -17,7 +17,6 @@
 #include "display/backend/memory_windows.h"
 #include "display/backend/xcb_options.h"
 #include "imaging/frame_size.h"
-#include "imaging/pixel_format.h"
 #if QUORVEL_BENCH_X11
 #include "integration/xvfb_client.h"
 #include "integration/xvfb_server.h"
@@ -36,7 +35,7 @@ std::shared_ptr<CameraRecord> MakeCamera(std::int32_t width,
   auto record = std::make_shared<CameraRecord>();
   record->width = width;
   record->height = height;
-  record->pixelFormat = kPixelFormatMono;
+  record->pixelFormat = RVX_FORMAT_MONO8;
   (void)ChooseDecimationStep(width, kDisplayLimit, &record->stepX,
                              &record->displayWidth);
   (void)ChooseDecimationStep(height, kDisplayLimit, &record->stepY,

@@ -9,7 +9,7 @@
 #include "command/flash.h"
 #include "command/smart_motion.h"
 #include "stream/stream_control.h"
-#include "imaging/image_export.h"
+#include "imaging/export/image_export.h"
 #include "platform/text.h"
 #include "quorvel/quorvel.h"
 #include "receiver/callback_setters.h"

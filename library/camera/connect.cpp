@@ -1,6 +1,5 @@
 #include "camera/connect.h"
 
-#include <new>
 #include <string>
 
 #include "camera/teardown.h"
@@ -9,7 +8,7 @@
 #include "command/wire.h"
 #include "display/display_thread.h"
 #include "imaging/frame_size.h"
-#include "imaging/pixel_format.h"
+#include "platform/allocate.h"
 #include "platform/byte_order.h"
 #include "platform/clock.h"
 #include "platform/text.h"
@@ -30,14 +29,6 @@ constexpr std::int32_t kDisplayLimit = 2048;
 constexpr std::int32_t kDefaultMinObjectSize = 2500;
 
 enum class Handshake { kGreeted, kNoConnection, kWrongGreeting };
-
-std::unique_ptr<std::uint8_t[]> AllocateBytes(std::size_t bytes) {
-  try {
-    return std::make_unique<std::uint8_t[]>(bytes);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-}
 
 // One connect's work on the record it sets up, which only this thread (and
 // a cancelling disconnect-all, through the registry) knows.
@@ -107,15 +98,16 @@ bool Connection::AllocateFrameStorage(bool display) {
   if (frameBytes <= 0) return false;
   FrameSlots& slots = record_.slots;
   for (FrameSlot* slot : {&slots.slotA, &slots.slotB, &slots.slotC}) {
-    slot->pixels = AllocateBytes(static_cast<std::size_t>(frameBytes));
+    slot->pixels = platform::TryAllocate<std::uint8_t>(
+        static_cast<std::size_t>(frameBytes));
     if (slot->pixels == nullptr) return false;
   }
   if (!display) return true;
   const std::size_t workBytes = static_cast<std::size_t>(record_.width) *
                                 static_cast<std::size_t>(record_.height) * 4;
   platform::MutexLock lock(record_.displayLock);
-  record_.rgbaBuffer = AllocateBytes(workBytes);
-  record_.displayBuffer = AllocateBytes(workBytes);
+  record_.rgbaBuffer = platform::TryAllocate<std::uint8_t>(workBytes);
+  record_.displayBuffer = platform::TryAllocate<std::uint8_t>(workBytes);
   return record_.rgbaBuffer != nullptr && record_.displayBuffer != nullptr;
 }
 
@@ -196,7 +188,7 @@ const char* Connection::Run(std::int32_t width, std::int32_t height,
   if (!flash && !OpenDataChannel()) return nullptr;
 
   record_.ipAddress = pending_.ipv4;
-  record_.pixelFormat = kPixelFormatMono;
+  record_.pixelFormat = RVX_FORMAT_MONO8;
   record_.width = recordWidth;
   record_.height = recordHeight;
   if (flash) {

@@ -2,18 +2,11 @@
 
 #include "display/draw_frame.h"
 #include "imaging/convert.h"
-#include "imaging/pixel_format.h"
 #include "platform/clock.h"
 #include "platform/thread.h"
+#include "quorvel/quorvel.h"
 
 namespace quorvel {
-
-namespace {
-
-constexpr std::int32_t kBayerDepth = 10;
-constexpr std::int32_t kMonoDepth = 8;
-
-}  // namespace
 
 // The shown slot changes under displayLock, so a redraw from another thread
 // always finds the slot, its labels and the display buffer of one frame.
@@ -28,24 +21,16 @@ bool ShowNewestFrame(CameraRecord& record) {
   record.labelMap = slot.labels.get();
 
   if (!DisplayWindowExists(record)) return false;
-  switch (record.pixelFormat) {
-    case kPixelFormatBayer:
-      DemosaicBayer(slot.pixels.get(), record.rgbaBuffer.get(), slot.width,
-                    slot.height, slot.width, kBayerDepth);
-      break;
-    case kPixelFormatMono:
-      ExpandMono(slot.pixels.get(), record.rgbaBuffer.get(), slot.width,
-                 slot.height, kMonoDepth);
-      break;
-    default:
-      return false;
+  if (!ConvertToWork(record.pixelFormat, slot.pixels.get(),
+                     record.rgbaBuffer.get(), slot.width, slot.height)) {
+    return false;
   }
   std::int32_t width = 0, height = 0;
   DecimateAndPack(record.rgbaBuffer.get(), record.displayBuffer.get(),
                   slot.width, slot.height, record.screenBitsPerPixel,
                   record.stepX, &width, record.stepY, &height);
   // Bayer frames carry no objects of their own, so they show no highlight.
-  if (record.pixelFormat == kPixelFormatMono) {
+  if (record.pixelFormat == RVX_FORMAT_MONO8) {
     record.highlightCount = &slot.objectCount;
     record.highlightObjects = slot.objects.get();
   }

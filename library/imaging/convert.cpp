@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "imaging/frame_size.h"
+#include "imaging/pixel_format.h"
 #include "imaging/pixel_isa.h"
 #include "imaging/pixel_kernels.h"
 
@@ -182,6 +183,22 @@ void ExpandMono(const std::uint8_t* source, std::uint8_t* destination,
                 std::int32_t width, std::int32_t height, std::int32_t depth) {
   imaging::ExpandMonoUsing(imaging::BestPixelIsa(), source, destination, width,
                            height, depth);
+}
+
+bool ConvertToWork(std::int32_t format, const std::uint8_t* pixels,
+                   std::uint8_t* work, std::int32_t width,
+                   std::int32_t height) {
+  const PixelFormat* pixelFormat = FindPixelFormat(format);
+  if (pixelFormat == nullptr) return false;
+  switch (pixelFormat->layout) {
+    case SampleLayout::kBayerGrbg:
+      DemosaicBayer(pixels, work, width, height, width, pixelFormat->depth);
+      return true;
+    case SampleLayout::kGrey:
+      ExpandMono(pixels, work, width, height, pixelFormat->depth);
+      return true;
+  }
+  return false;
 }
 
 void DecimateAndPack(const std::uint8_t* source, std::uint8_t* destination,

@@ -33,6 +33,14 @@ void DemosaicBayer(const std::uint8_t* source, std::uint8_t* destination,
 void ExpandMono(const std::uint8_t* source, std::uint8_t* destination,
                 std::int32_t width, std::int32_t height, std::int32_t depth);
 
+// Converts a frame in the pixel format `format` (RVX_FORMAT_*) into the work
+// image the way display and export both do: a Bayer frame is demosaiced at
+// its format's depth (the fourth byte keeps its value), a monochrome frame
+// expanded (the fourth byte 0). Returns false, writing nothing, for a code
+// that names no format. Rows of the frame follow one another directly.
+bool ConvertToWork(std::int32_t format, const std::uint8_t* pixels,
+                   std::uint8_t* work, std::int32_t width, std::int32_t height);
+
 // Keeps the top-left pixel of every stepX x stepY block of a work image and
 // packs it as 16-bit 5:6:5 little-endian, 24-bit BGR or the 32-bit work
 // pixel. The output size CeilDivide(width, stepX) x CeilDivide(height,

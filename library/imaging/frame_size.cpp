@@ -2,29 +2,21 @@
 
 #include <limits>
 
+#include "imaging/pixel_format.h"
+
 namespace quorvel {
-namespace {
-
-constexpr std::int32_t kBayerFormatCode = 52;
-constexpr std::int32_t kMonoFormatCode = 53;
-
-}  // namespace
 
 std::int32_t FrameByteSize(std::int32_t width, std::int32_t height,
                            std::int32_t formatCode) {
+  const PixelFormat* format = FindPixelFormat(formatCode);
+  if (format == nullptr) return 0;
   // The conversions to 16 bits keep the low 16 bits (defined since C++20).
   const std::int32_t pixels = std::int32_t{static_cast<std::int16_t>(width)} *
                               std::int32_t{static_cast<std::int16_t>(height)};
-  switch (formatCode) {
-    case kBayerFormatCode:
-      // 2 x 32768 x 32768 does not fit; wrap it the way the 32-bit product
-      // always has instead of invoking signed overflow.
-      return static_cast<std::int32_t>(std::int64_t{pixels} * 2);
-    case kMonoFormatCode:
-      return pixels;
-    default:
-      return 0;
-  }
+  // 2 x 32768 x 32768 does not fit; wrap it the way the 32-bit product
+  // always has instead of invoking signed overflow.
+  return static_cast<std::int32_t>(std::int64_t{pixels} *
+                                   format->bytesPerPixel);
 }
 
 std::int32_t CeilDivide(std::int32_t a, std::int32_t b) {

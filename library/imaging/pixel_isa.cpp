@@ -1,5 +1,7 @@
 #include "imaging/pixel_isa.h"
 
+#include "platform/cpu_features.h"
+
 namespace quorvel::imaging {
 
 bool PixelIsaAvailable(PixelIsa isa) {
@@ -14,10 +16,7 @@ bool PixelIsaAvailable(PixelIsa isa) {
 #endif
     case PixelIsa::kAvx2:
 #if defined(QUORVEL_IMAGING_AVX2)
-      // Reads a word the runtime filled in at start-up (including the
-      // operating system's consent to the 256-bit registers): cheap enough
-      // to ask on every frame, and no lazily initialised state to guard.
-      return __builtin_cpu_supports("avx2") != 0;
+      return platform::CpuHasAvx2();
 #else
       return false;
 #endif

@@ -30,7 +30,7 @@ enum class OutputStores : std::uint8_t { kBySize, kCached, kStreamed };
 inline constexpr std::int64_t kStreamingBytes = std::int64_t{32} << 20;
 
 // True when the variant is compiled into this build and the processor (and
-// its operating system) runs it.
+// its operating system) runs it; platform::AllowAvx2(false) takes AVX2 out.
 bool PixelIsaAvailable(PixelIsa isa);
 
 PixelIsa BestPixelIsa();

@@ -5,7 +5,10 @@
 //
 // Only declarations live here: the AVX2 files are compiled with AVX2
 // enabled, and an inline function shared with them could end up in the
-// baseline code as an AVX2 copy.
+// baseline code as an AVX2 copy. The loops the vector variants share are
+// templates in demosaic_driver.h, expand_mono_driver.h and pack_driver.h,
+// instantiated by each instruction-set file inside an unnamed namespace
+// for the same reason.
 #pragma once
 
 #include <cstddef>

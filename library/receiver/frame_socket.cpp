@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
+#include "platform/allocate.h"
 #include "platform/byte_order.h"
 #include "platform/clock.h"
 #include "receiver/motion_mask.h"
@@ -24,15 +24,6 @@ constexpr std::int64_t kLargestOtherBody = 64 * 1024;
 std::int32_t ClampToInt32(std::int64_t value) {
   return static_cast<std::int32_t>(
       std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
-}
-
-template <typename T>
-std::unique_ptr<T[]> TryAllocate(std::size_t count) {
-  try {
-    return std::make_unique<T[]>(count);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
 }
 
 }  // namespace
@@ -100,7 +91,8 @@ bool CFrameSocket::EnsureMaskBuffers() {
   if (maskBuffer_ != nullptr) return true;
   const std::int32_t bytes = FrameBytesOf(*record_);
   if (bytes <= 0) return false;
-  maskBuffer_ = TryAllocate<std::uint8_t>(static_cast<std::size_t>(bytes));
+  maskBuffer_ =
+      platform::TryAllocate<std::uint8_t>(static_cast<std::size_t>(bytes));
   if (maskBuffer_ == nullptr) return false;
   try {
     labeller_.Reserve(record_->width, record_->height);
@@ -280,7 +272,7 @@ void CFrameSocket::CompleteFrame(bool maskFrame) {
     std::unique_ptr<ObjectReport[]> copy;
     if (!objectList_.empty()) {
       const std::size_t count = objectList_.size();
-      auto objects = TryAllocate<ObjectReport>(count);
+      auto objects = platform::TryAllocate<ObjectReport>(count);
       if (objects != nullptr) {
         std::copy(objectList_.begin(), objectList_.end(), objects.get());
         slot.objects = std::move(objects);
@@ -296,7 +288,8 @@ void CFrameSocket::CompleteFrame(bool maskFrame) {
     const RvxObjectsCallback objects = record_->objectsCallback.load();
     const std::int32_t count = slot.objectCount;
     if (objects != nullptr && count > 0) {
-      copy = TryAllocate<ObjectReport>(static_cast<std::size_t>(count));
+      copy =
+          platform::TryAllocate<ObjectReport>(static_cast<std::size_t>(count));
       if (copy != nullptr) {
         std::copy(slot.objects.get(), slot.objects.get() + count, copy.get());
       }
@@ -319,9 +312,9 @@ void CFrameSocket::CompleteFrame(bool maskFrame) {
 void CFrameSocket::LabelObjects(FrameSlot& slot) {
   if (slot.pixels == nullptr) return;
   if (slot.labels == nullptr) {
-    slot.labels =
-        TryAllocate<std::int32_t>(static_cast<std::size_t>(record_->width) *
-                                  static_cast<std::size_t>(record_->height));
+    slot.labels = platform::TryAllocate<std::int32_t>(
+        static_cast<std::size_t>(record_->width) *
+        static_cast<std::size_t>(record_->height));
     if (slot.labels == nullptr) return;
   }
   labeller_.LabelMovingObjects(

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "platform/cpu_features.h"
 #include "receiver/motion_simd.h"
 
 namespace quorvel {
@@ -114,7 +115,7 @@ std::int32_t DecodeMotionMask(const std::uint8_t* code, std::int32_t codeBytes,
   // Both factors are positive 32-bit values: the product fits a size_t.
   const std::size_t total =
       static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-  if (motion_simd::UseAvx2()) {
+  if (platform::CpuHasAvx2()) {
     DecodeAvx2(code, codeBytes, target, total);
   } else {
     DecodeBaseline(code, codeBytes, target, total);

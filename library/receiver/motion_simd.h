@@ -24,12 +24,6 @@ static_assert(alignof(Bytes32) == 1 && alignof(Ints8) == 1,
 
 #define QUORVEL_MOTION_INLINE [[gnu::always_inline]] inline
 
-// Whether the routines take their AVX2 build, decided at run time so that
-// the library itself runs on any x86-64.
-bool UseAvx2();
-// Lets tests run the baseline build on an AVX2 machine; true by default.
-void AllowAvx2(bool allowed);
-
 // Vectors never cross a function boundary (the helpers take the scalar and
 // splat it where they store), which keeps the calling convention out of it.
 QUORVEL_MOTION_INLINE void StoreSplat(std::uint8_t* p, std::uint8_t value) {

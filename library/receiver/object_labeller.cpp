@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/cpu_features.h"
 #include "receiver/motion_simd.h"
 
 namespace quorvel {
@@ -167,7 +168,7 @@ bool ObjectLabeller::FindObjects(const std::uint8_t* mask,
   Reserve(width, height);
   std::uint16_t* const edges = runEdges_.data();
   std::int32_t* const component = runComponent_.data();
-  if (motion_simd::UseAvx2()) {
+  if (platform::CpuHasAvx2()) {
     BuildRunsAvx2(mask, width, height, edges, rowRuns_.data(), component);
   } else {
     BuildRunsBaseline(mask, width, height, edges, rowRuns_.data(), component);

@@ -1,6 +1,7 @@
 // The labeller's results: label map, erased mask and object reports.
 #include <cstddef>
 
+#include "platform/cpu_features.h"
 #include "receiver/motion_simd.h"
 #include "receiver/object_labeller.h"
 
@@ -80,7 +81,7 @@ void ObjectLabeller::WriteLabels(std::uint8_t* mask, std::int32_t* labels,
   const LabelPass pass{runEdges_.data(), runComponent_.data(), rowRuns_.data(),
                        componentLabel_.data(), firstBig_};
   lateRunCount_ =
-      motion_simd::UseAvx2()
+      platform::CpuHasAvx2()
           ? WriteLabelMapAvx2(pass, mask, labels, width, height)
           : WriteLabelMapBaseline(pass, mask, labels, width, height);
 }

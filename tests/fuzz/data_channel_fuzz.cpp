@@ -11,7 +11,7 @@
 #include "fuzz_options.h"
 #include "fuzz_support.h"
 #include "imaging/frame_size.h"
-#include "imaging/pixel_format.h"
+#include "quorvel/quorvel.h"
 #include "receiver/frame_socket.h"
 #include "registry/camera_record.h"
 
@@ -38,7 +38,7 @@ struct Run {
 Run* current = nullptr;
 
 std::int32_t BytesPerPixel(const CameraRecord& record) {
-  return record.pixelFormat == kPixelFormatBayer ? 2 : 1;
+  return record.pixelFormat == RVX_FORMAT_BAYER_GRBG10 ? 2 : 1;
 }
 
 // An alarm promises a reported object: the frame that raised it must have
@@ -199,8 +199,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   record->width = options.width;
   record->height = options.height;
   record->pixelFormat = (options.flags & DataChannelOptions::kBayer) != 0
-                            ? kPixelFormatBayer
-                            : kPixelFormatMono;
+                            ? RVX_FORMAT_BAYER_GRBG10
+                            : RVX_FORMAT_MONO8;
   if (!AllocateSlots(*record)) return 0;
   const bool detect = (options.flags & DataChannelOptions::kDetect) != 0;
   const bool streaming = (options.flags & DataChannelOptions::kStreaming) != 0;

@@ -17,11 +17,11 @@
 #include "fuzz_options.h"
 #include "fuzz_support.h"
 #include "harness_cost.h"
+#include "imaging/export/image_export.h"
 #include "imaging/frame_size.h"
-#include "imaging/image_export.h"
-#include "imaging/pixel_format.h"
 #include "platform/byte_order.h"
 #include "platform/text.h"
+#include "quorvel/quorvel.h"
 
 namespace quorvel::fuzz {
 namespace {
@@ -355,7 +355,8 @@ void FuzzBmpWriter(ByteReader& in) {
 std::int32_t FormatFromCode(std::uint8_t code) {
   static constexpr std::int32_t kInvalid[] = {0, 54,       51,   -1,
                                               1, 52 + 256, 5200, -53};
-  if (code < 0xC0) return code % 2 == 0 ? kPixelFormatBayer : kPixelFormatMono;
+  if (code < 0xC0)
+    return code % 2 == 0 ? RVX_FORMAT_BAYER_GRBG10 : RVX_FORMAT_MONO8;
   return kInvalid[code % 8];
 }
 
@@ -368,7 +369,7 @@ std::size_t SourceBytes(std::int32_t width, std::int32_t height,
 }
 
 bool KnownFormat(std::int32_t format) {
-  return format == kPixelFormatBayer || format == kPixelFormatMono;
+  return format == RVX_FORMAT_BAYER_GRBG10 || format == RVX_FORMAT_MONO8;
 }
 
 void FuzzFileExports(ByteReader& in) {
@@ -399,10 +400,10 @@ void FuzzFileExports(ByteReader& in) {
     FUZZ_CHECK(!Exists(Scratch().bmp()));
     return;
   }
-  const std::int32_t fileBits = format == kPixelFormatMono ? 8 : 24;
+  const std::int32_t fileBits = format == RVX_FORMAT_MONO8 ? 8 : 24;
   const std::uint8_t* data =
       CheckBmpFile(Scratch().bmp(), width, height, fileBits);
-  if (format == kPixelFormatMono) {
+  if (format == RVX_FORMAT_MONO8) {
     FUZZ_CHECK(SameRows(data, pixels, width, height, 1, 1));
   }
 }
@@ -476,7 +477,7 @@ void FuzzConvert(ByteReader& in) {
     FUZZ_CHECK(AllBytesAre(destination, destinationSize, kUntouched));
     return;
   }
-  if (format == kPixelFormatBayer) {
+  if (format == RVX_FORMAT_BAYER_GRBG10) {
     // The fourth byte is defined even where demosaicing leaves it.
     if (bits == 32) FUZZ_CHECK(FourthBytesZero(destination, pixelCount));
     return;

@@ -13,8 +13,8 @@
 #include "fuzz_options.h"
 #include "fuzz_support.h"
 #include "harness_cost.h"
+#include "platform/cpu_features.h"
 #include "receiver/motion_mask.h"
-#include "receiver/motion_simd.h"
 #include "receiver/object_labeller.h"
 #include "reference/motion_reference.h"
 
@@ -250,7 +250,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   using namespace quorvel::fuzz;
   ByteReader in(data, size);
   const std::uint8_t flags = in.U8();
-  motion_simd::AllowAvx2((flags & MotionOptions::kBaseline) == 0);
+  platform::AllowAvx2((flags & MotionOptions::kBaseline) == 0);
   const int frames = (flags & MotionOptions::kTwoFrames) != 0 ? 2 : 1;
 
   struct Frame {
@@ -273,6 +273,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   for (int f = 0; f < frames; ++f) {
     RunFrame(labeller, input[f].options, input[f].code, input[f].codeBytes);
   }
-  motion_simd::AllowAvx2(true);
+  platform::AllowAvx2(true);
   return 0;
 }

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "imaging/convert.h"
-#include "imaging/image_export.h"
+#include "imaging/export/image_export.h"
 #include "platform/byte_order.h"
 #include "quorvel/quorvel.h"
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/cpu_features.h"
 #include "receiver/motion_mask.h"
-#include "receiver/motion_simd.h"
 #include "receiver/object_labeller.h"
 #include "reference/motion_reference.h"
 
@@ -281,8 +281,8 @@ std::vector<Size> TestSizes(std::mt19937& rng) {
 // baseline build.
 class MotionAgainstReference : public ::testing::TestWithParam<bool> {
  protected:
-  void SetUp() override { motion_simd::AllowAvx2(GetParam()); }
-  void TearDown() override { motion_simd::AllowAvx2(true); }
+  void SetUp() override { platform::AllowAvx2(GetParam()); }
+  void TearDown() override { platform::AllowAvx2(true); }
 };
 
 INSTANTIATE_TEST_SUITE_P(Builds, MotionAgainstReference,

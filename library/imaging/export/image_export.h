@@ -1,5 +1,6 @@
 // Saving frames as raw or BMP files and converting them into a caller's
-// buffer.
+// buffer. This group is the only part of imaging that touches files; the
+// conversions it runs are the pure routines of convert.h.
 #pragma once
 
 #include <cstdint>
