@@ -1,8 +1,7 @@
 #include "display/compose_frame.h"
 
-#include <new>
-
 #include "display/highlight_mask.h"
+#include "platform/allocate.h"
 
 namespace quorvel {
 
@@ -22,11 +21,8 @@ bool EnsureMaskStorage(CameraRecord& record, DisplayObjects& objects)
   if (record.overlayMask == nullptr) {
     const std::size_t bytes = static_cast<std::size_t>(record.displayWidth) *
                               std::size_t(record.displayHeight) * 4;
-    try {
-      record.overlayMask = std::make_unique<std::uint8_t[]>(bytes);
-    } catch (const std::bad_alloc&) {
-      return false;
-    }
+    record.overlayMask = platform::TryAllocate<std::uint8_t>(bytes);
+    if (record.overlayMask == nullptr) return false;
   }
   if (objects.maskBitmap == nullptr) {
     const display::Surface& bitmap = *objects.frameBitmap;

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 #include <type_traits>
+
+#include "platform/allocate.h"
 
 namespace quorvel::display {
 
@@ -58,13 +59,9 @@ std::unique_ptr<Surface> Surface::Create(std::int32_t width,
   surface->width_ = width;
   surface->height_ = height;
   surface->bytesPerPixel_ = bitsPerPixel / 8;
-  try {
-    surface->pixels_ = std::make_unique<std::uint8_t[]>(
-        surface->pitch() * static_cast<std::size_t>(height));
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-  return surface;
+  surface->pixels_ = platform::TryAllocate<std::uint8_t>(
+      surface->pitch() * static_cast<std::size_t>(height));
+  return surface->pixels_ != nullptr ? std::move(surface) : nullptr;
 }
 
 void LoadBits(Surface& target, const std::uint8_t* bits, std::int32_t width,
