@@ -47,26 +47,27 @@ void PackRow(const std::uint8_t* source, std::uint8_t* destination,
              std::int32_t bitsPerPixel);
 }  // namespace scalar
 
+// The vector builds, one namespace each, offer the same three routines.
+#define QUORVEL_VECTOR_PIXEL_KERNELS                                        \
+  void DemosaicInterior(const BayerFrame& frame);                          \
+  void ExpandMono(const std::uint8_t* source, std::uint8_t* destination,   \
+                  std::ptrdiff_t count, std::int32_t depth, bool streamed); \
+  void PackRow(const std::uint8_t* source, std::uint8_t* destination,      \
+               std::ptrdiff_t sourceCount, std::int32_t stepX,             \
+               std::int32_t bitsPerPixel);
+
 #if defined(__SSE2__)
 namespace sse2 {
-void DemosaicInterior(const BayerFrame& frame);
-void ExpandMono(const std::uint8_t* source, std::uint8_t* destination,
-                std::ptrdiff_t count, std::int32_t depth, bool streamed);
-void PackRow(const std::uint8_t* source, std::uint8_t* destination,
-             std::ptrdiff_t sourceCount, std::int32_t stepX,
-             std::int32_t bitsPerPixel);
+QUORVEL_VECTOR_PIXEL_KERNELS
 }  // namespace sse2
 #endif
 
 #if defined(QUORVEL_IMAGING_AVX2)
 namespace avx2 {
-void DemosaicInterior(const BayerFrame& frame);
-void ExpandMono(const std::uint8_t* source, std::uint8_t* destination,
-                std::ptrdiff_t count, std::int32_t depth, bool streamed);
-void PackRow(const std::uint8_t* source, std::uint8_t* destination,
-             std::ptrdiff_t sourceCount, std::int32_t stepX,
-             std::int32_t bitsPerPixel);
+QUORVEL_VECTOR_PIXEL_KERNELS
 }  // namespace avx2
 #endif
+
+#undef QUORVEL_VECTOR_PIXEL_KERNELS
 
 }  // namespace quorvel::imaging
