@@ -8,6 +8,19 @@
 
 namespace quorvel {
 
+namespace {
+
+// 32-bit pixels without decimation are the work pixels unchanged. Only for
+// monochrome frames: their conversion writes all four bytes, while
+// demosaicing leaves the fourth as the buffer holds it, which in the
+// display buffer may be another packing's bytes.
+bool PackingCopies(CameraRecord& record) TSA_REQUIRES(record.displayLock) {
+  return record.screenBitsPerPixel == 32 && record.stepX == 1 &&
+         record.stepY == 1 && record.pixelFormat == RVX_FORMAT_MONO8;
+}
+
+}  // namespace
+
 // The shown slot changes under displayLock, so a redraw from another thread
 // always finds the slot, its labels and the display buffer of one frame.
 bool ShowNewestFrame(CameraRecord& record) {
@@ -21,14 +34,25 @@ bool ShowNewestFrame(CameraRecord& record) {
   record.labelMap = slot.labels.get();
 
   if (!DisplayWindowExists(record)) return false;
-  if (!ConvertToWork(record.pixelFormat, slot.pixels.get(),
-                     record.rgbaBuffer.get(), slot.width, slot.height)) {
-    return false;
-  }
   std::int32_t width = 0, height = 0;
-  DecimateAndPack(record.rgbaBuffer.get(), record.displayBuffer.get(),
-                  slot.width, slot.height, record.screenBitsPerPixel,
-                  record.stepX, &width, record.stepY, &height);
+  if (PackingCopies(record)) {
+    // The packing would copy the work image byte for byte: convert into the
+    // display buffer directly and save a pass over the frame.
+    if (!ConvertToWork(record.pixelFormat, slot.pixels.get(),
+                       record.displayBuffer.get(), slot.width, slot.height)) {
+      return false;
+    }
+    width = slot.width;
+    height = slot.height;
+  } else {
+    if (!ConvertToWork(record.pixelFormat, slot.pixels.get(),
+                       record.rgbaBuffer.get(), slot.width, slot.height)) {
+      return false;
+    }
+    DecimateAndPack(record.rgbaBuffer.get(), record.displayBuffer.get(),
+                    slot.width, slot.height, record.screenBitsPerPixel,
+                    record.stepX, &width, record.stepY, &height);
+  }
   // Bayer frames carry no objects of their own, so they show no highlight.
   if (record.pixelFormat == RVX_FORMAT_MONO8) {
     record.highlightCount = &slot.objectCount;
