@@ -66,6 +66,7 @@ void ReleaseBuffers(CameraRecord& record) {
     slot->objects.reset();
     slot->objectCount = 0;
     slot->labels.reset();
+    slot->labelRows = LabelRows{};
   }
   record.overlayMask.reset();
   record.highlightCount = nullptr;

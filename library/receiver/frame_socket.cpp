@@ -325,7 +325,8 @@ void CFrameSocket::LabelObjects(FrameSlot& slot) {
         if (alarm == nullptr) return;
         const CallbackGate::Pass pass(record_->callbackGate);
         if (pass) alarm(record_->name, mask, record_->alarmUser.load());
-      });
+      },
+      &slot.labelRows);
 }
 
 void CFrameSocket::Publish() { record_->slots.Publish(); }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "quorvel/quorvel.h"
+#include "registry/label_rows.h"
 
 namespace quorvel {
 
@@ -46,6 +47,10 @@ class ObjectLabeller {
   // pixels to `objects` in label order. Objects below the minimum are erased
   // from the mask.
   //
+  // With `rows`, the map's rows outside them are taken to be zero already
+  // and are left as they are when they stay so, and `rows` is updated; a map
+  // that is all zeros starts with an empty LabelRows.
+  //
   // `alarm(std::uint8_t* mask)` is called at most once, when the first object
   // of at least the minimum size is found and before any object is appended.
   // At that moment the mask shows exactly what a flood fill would show while
@@ -59,9 +64,10 @@ class ObjectLabeller {
   void LabelMovingObjects(std::uint8_t* mask, std::int32_t* labels,
                           std::int32_t width, std::int32_t height,
                           std::int32_t minObjectSize,
-                          std::vector<ObjectReport>& objects, Alarm&& alarm) {
+                          std::vector<ObjectReport>& objects, Alarm&& alarm,
+                          LabelRows* rows = nullptr) {
     if (!FindObjects(mask, labels, width, height, minObjectSize)) return;
-    WriteLabels(mask, labels, width, height);
+    WriteLabels(mask, labels, width, height, rows);
     if (firstBig_ < componentCount_) {
       std::forward<Alarm>(alarm)(mask);
       EraseLateSmallObjects(mask);
@@ -82,10 +88,11 @@ class ObjectLabeller {
   bool FindObjects(const std::uint8_t* mask, const std::int32_t* labels,
                    std::int32_t width, std::int32_t height,
                    std::int32_t minObjectSize);
-  // Writes the whole label map, erases the small components found before
-  // the first big one and lists the runs of those found after it.
+  // Writes the label map (every row, or those `rows` says may differ),
+  // erases the small components found before the first big one and lists
+  // the runs of those found after it.
   void WriteLabels(std::uint8_t* mask, std::int32_t* labels, std::int32_t width,
-                   std::int32_t height);
+                   std::int32_t height, LabelRows* rows);
   void EraseLateSmallObjects(std::uint8_t* mask);
   void AppendReports(std::vector<ObjectReport>& objects) const;
 

@@ -1,4 +1,5 @@
 // The labeller's results: label map, erased mask and object reports.
+#include <algorithm>
 #include <cstddef>
 
 #include "platform/cpu_features.h"
@@ -18,24 +19,32 @@ struct LabelPass {
   const std::int32_t* rowRuns;
   const std::int32_t* labelOf;  // label of each component, 0 when small
   std::int32_t firstBig;
+  // The rows that may hold labels before this pass; the rest are zero.
+  LabelRows dirty;
 };
 
 // Row by row, the label map is written as alternating spans of zeros and
 // labels; small components merge into the zero spans. Every span starts
-// where the previous one ended, which lets short spans overshoot. Returns
-// the number of runs listed for erasing later.
+// where the previous one ended, which lets short spans overshoot (a row's
+// last zero span may spill zeros into the next row, which is written after
+// it or is zero anyway). A row without labels that is zero already is left
+// as it is. Returns the number of runs listed for erasing later, and the
+// rows that now hold labels through `labelled`.
 QUORVEL_MOTION_INLINE std::int32_t WriteLabelMap(const LabelPass& pass,
                                                  std::uint8_t* mask,
                                                  std::int32_t* labels,
                                                  std::int32_t width,
-                                                 std::int32_t height) {
+                                                 std::int32_t height,
+                                                 LabelRows& labelled) {
   const std::int32_t* const limit =
       labels + static_cast<std::size_t>(width) * height;
   std::int32_t late = 0;
+  labelled = LabelRows{};
   for (std::int32_t y = 0; y < height; ++y) {
     const std::size_t rowStart = static_cast<std::size_t>(y) * width;
     std::int32_t* const row = labels + rowStart;
     std::int32_t* gap = row;
+    bool hasLabel = false;
     for (std::int32_t run = pass.rowRuns[y]; run < pass.rowRuns[y + 1]; ++run) {
       const std::uint16_t begin = pass.edges[2 * run];
       const std::uint16_t end = pass.edges[2 * run + 1];
@@ -56,6 +65,14 @@ QUORVEL_MOTION_INLINE std::int32_t WriteLabelMap(const LabelPass& pass,
       motion_simd::FillIntsSpill(gap, row + begin, limit, 0);
       motion_simd::FillIntsSpill(row + begin, row + end, limit, label);
       gap = row + end;
+      hasLabel = true;
+    }
+    if (hasLabel) {
+      if (labelled.end == 0) labelled.begin = y;
+      labelled.end = y + 1;
+    } else if ((y < pass.dirty.begin || y >= pass.dirty.end) &&
+               y < pass.dirty.unknownFrom) {
+      continue;  // zero before, zero now
     }
     motion_simd::FillIntsSpill(gap, row + width, limit, 0);
   }
@@ -64,26 +81,42 @@ QUORVEL_MOTION_INLINE std::int32_t WriteLabelMap(const LabelPass& pass,
 
 __attribute__((target("avx2"))) std::int32_t WriteLabelMapAvx2(
     const LabelPass& pass, std::uint8_t* mask, std::int32_t* labels,
-    std::int32_t width, std::int32_t height) {
-  return WriteLabelMap(pass, mask, labels, width, height);
+    std::int32_t width, std::int32_t height, LabelRows& labelled) {
+  return WriteLabelMap(pass, mask, labels, width, height, labelled);
 }
 
 std::int32_t WriteLabelMapBaseline(const LabelPass& pass, std::uint8_t* mask,
                                    std::int32_t* labels, std::int32_t width,
-                                   std::int32_t height) {
-  return WriteLabelMap(pass, mask, labels, width, height);
+                                   std::int32_t height, LabelRows& labelled) {
+  return WriteLabelMap(pass, mask, labels, width, height, labelled);
 }
 
 }  // namespace
 
 void ObjectLabeller::WriteLabels(std::uint8_t* mask, std::int32_t* labels,
-                                 std::int32_t width, std::int32_t height) {
+                                 std::int32_t width, std::int32_t height,
+                                 LabelRows* rows) {
+  // Without a record of the rows, or with rows of another width, any row
+  // may hold anything.
+  LabelRows dirty;  // nothing known
+  if (rows != nullptr && rows->width == width) dirty = *rows;
   const LabelPass pass{runEdges_.data(), runComponent_.data(), rowRuns_.data(),
-                       componentLabel_.data(), firstBig_};
+                       componentLabel_.data(), firstBig_, dirty};
+  LabelRows labelled;
   lateRunCount_ =
       platform::CpuHasAvx2()
-          ? WriteLabelMapAvx2(pass, mask, labels, width, height)
-          : WriteLabelMapBaseline(pass, mask, labels, width, height);
+          ? WriteLabelMapAvx2(pass, mask, labels, width, height, labelled)
+          : WriteLabelMapBaseline(pass, mask, labels, width, height, labelled);
+  if (rows == nullptr) return;
+  // The rows below this frame were not visited: those that may have held
+  // labels may still, as far as anyone knows.
+  labelled.unknownFrom = std::max(dirty.unknownFrom, height);
+  if (dirty.end > height) {
+    labelled.unknownFrom =
+        std::min(labelled.unknownFrom, std::max(dirty.begin, height));
+  }
+  labelled.width = width;
+  *rows = labelled;
 }
 
 void ObjectLabeller::EraseLateSmallObjects(std::uint8_t* mask) {

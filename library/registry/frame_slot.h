@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "quorvel/quorvel.h"
+#include "registry/label_rows.h"
 
 namespace quorvel {
 
@@ -19,6 +20,9 @@ struct FrameSlot {
   // slot, the labels the display reads are never those being rewritten for
   // the next frame.
   std::unique_ptr<std::int32_t[]> labels;
+  // Which rows of labels may be non-zero, so that labelling the next frame
+  // into them leaves the zero rows alone.
+  LabelRows labelRows;
 };
 
 }  // namespace quorvel

@@ -353,5 +353,32 @@ TEST_P(MotionAgainstReference, DecodedMasksLabelAlike) {
   }
 }
 
+
+// One map labelled frame after frame, remembering its rows, ends up as a
+// map written whole: across sizes, empty frames and frames of other widths.
+TEST_P(MotionAgainstReference, LabelMapsKeptAcrossFramesMatchFreshOnes) {
+  std::mt19937 rng(11);
+  ObjectLabeller labeller(320, 200);
+  std::vector<std::int32_t> kept(320 * 200, 0);
+  LabelRows rows;
+  const Size sizes[] = {{320, 200}, {320, 100}, {320, 200}, {160, 200}};
+  for (int frame = 0; frame < 40; ++frame) {
+    const Size size = sizes[frame % 4];
+    const bool empty = frame % 7 == 3;
+    std::vector<std::uint8_t> mask =
+        RandomMask(rng, size.w, size.h, empty ? 0 : int(rng() % 5), 0.001, 0);
+    std::vector<ObjectReport> objects;
+    std::vector<std::uint8_t> keptMask = mask;
+    labeller.LabelMovingObjects(keptMask.data(), kept.data(), size.w, size.h,
+                                40, objects, [](std::uint8_t*) {}, &rows);
+    const Outcome fresh = Label(std::move(mask), size.w, size.h, 40);
+    const std::size_t pixels = std::size_t(size.w) * size.h;
+    ASSERT_TRUE(std::equal(fresh.labels.begin(), fresh.labels.end(),
+                           kept.begin(), kept.begin() + pixels))
+        << "frame " << frame;
+    EXPECT_TRUE(keptMask == fresh.mask) << "frame " << frame;
+  }
+}
+
 }  // namespace
 }  // namespace quorvel
