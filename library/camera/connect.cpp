@@ -3,6 +3,7 @@
 #include <string>
 
 #include "camera/teardown.h"
+#include "command/codes.h"
 #include "command/send_command.h"
 #include "command/wait_ack.h"
 #include "command/wire.h"
@@ -146,14 +147,18 @@ bool Connection::SendStartupCommands() {
   // Nobody else knows the record yet; the lock is what the channel's
   // contract asks of every transaction.
   platform::TimedLock lock(record_.commandLock);
-  if (!Succeeded(Transact(record_, 129, 0, nullptr))) return false;
-  if (!Succeeded(Transact(record_, 66, 0, nullptr))) return false;
+  if (!Succeeded(Transact(record_, command::kResume, 0, nullptr))) {
+    return false;
+  }
+  if (!Succeeded(Transact(record_, command::kQueryInternalSps, 0, nullptr))) {
+    return false;
+  }
   std::uint8_t size[8];
   platform::StoreLE16(size, static_cast<std::uint16_t>(record_.width));
   platform::StoreLE16(size + 2, static_cast<std::uint16_t>(record_.height));
   platform::StoreLE16(size + 4, 1);
   platform::StoreLE16(size + 6, 1);
-  return Succeeded(Transact(record_, 48, sizeof size, size));
+  return Succeeded(Transact(record_, command::kSetFrameSize, sizeof size, size));
 }
 
 const char* Connection::RollBack() {

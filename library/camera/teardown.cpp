@@ -3,6 +3,7 @@
 #include <system_error>
 #include <thread>
 
+#include "command/codes.h"
 #include "command/send_command.h"
 #include "display/direct_draw.h"
 #include "platform/clock.h"
@@ -12,7 +13,6 @@ namespace quorvel {
 namespace {
 
 constexpr std::uint32_t kStopCommandPauseMs = 100;
-constexpr std::int32_t kStopStreamCommand = 2;
 
 std::uint32_t Remaining(std::uint32_t deadline) {
   const auto left = static_cast<std::int32_t>(deadline - platform::TickCount());
@@ -27,7 +27,7 @@ void TellStop(CameraRecord& record) {
       platform::TransferLimits::Within(kStopCommandBoundMs);
   if (!record.commandLock.TryLockFor(kStopCommandBoundMs)) return;
   platform::TimedLock lock(record.commandLock, platform::kAdoptLock);
-  (void)Transact(record, kStopStreamCommand, 0, nullptr, {}, limits);
+  (void)Transact(record, command::kStopStream, 0, nullptr, {}, limits);
 }
 
 }  // namespace

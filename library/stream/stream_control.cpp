@@ -3,6 +3,7 @@
 #include <cstring>
 #include <thread>
 
+#include "command/codes.h"
 #include "command/send_command.h"
 #include "display/direct_draw.h"
 #include "display/draw_frame.h"
@@ -12,9 +13,6 @@ namespace quorvel {
 
 namespace {
 
-constexpr std::int32_t kStartCommand = 1;
-constexpr std::int32_t kStopCommand = 2;
-constexpr std::int32_t kCompletionCommand = 256;
 // The stop is told to the camera within this time, waiting for another
 // transaction included; the stream counts as stopped either way.
 constexpr std::uint32_t kStopBoundMs = 10000;
@@ -43,7 +41,7 @@ void StartVideoStream(CameraRecord& record, RvxWindow window, bool withCallback,
   // Marked before the command goes out: a camera that pushes its first
   // frame before the acknowledgement is read must find the stream running.
   record.streaming.store(1);
-  if (!Succeeded(SendCommand(&record, kStartCommand, 0, nullptr))) {
+  if (!Succeeded(SendCommand(&record, command::kStartStream, 0, nullptr))) {
     record.streaming.store(0);
   }
 }
@@ -53,7 +51,7 @@ void StopVideoStream(CameraRecord& record) {
       platform::TransferLimits::Within(kStopBoundMs);
   if (record.commandLock.TryLockFor(kStopBoundMs)) {
     platform::TimedLock lock(record.commandLock, platform::kAdoptLock);
-    (void)Transact(record, kStopCommand, 0, nullptr, {}, limits);
+    (void)Transact(record, command::kStopStream, 0, nullptr, {}, limits);
   }
   record.streaming.store(0);
 }
@@ -68,7 +66,7 @@ bool SetMiscOption(CameraRecord& record, std::int32_t option,
       if (record.receiverThreadId.load() == std::this_thread::get_id()) {
         return false;
       }
-      return Succeeded(SendCommand(&record, kCompletionCommand, 0, nullptr));
+      return Succeeded(SendCommand(&record, command::kRoundTrip, 0, nullptr));
     case RVX_OPTION_REDRAW:
       // Done also when no window is set: there is then nothing to redraw.
       RedrawShownFrame(record);
