@@ -1,11 +1,22 @@
 #!/usr/bin/env bash
 # camsample's exact output, without a camera and against the simulated one.
 # Usage: check_camsample.sh <camsample> <camsim> <address camsample uses>
+#                           [<runner>, e.g. wine for Windows programs]
 set -u
 camsample=$1
 camsim=$2
 address=$3
+runner=${4:-}
 failures=0
+
+# Windows programs end their lines with CR LF; the lines are compared
+# without the CR.
+run() {
+  local out status
+  out=$($runner "$@"); status=$?
+  printf '%s' "${out//$'\r'/}"
+  return "$status"
+}
 
 expect() {  # name, expected status, expected output, actual status, output
   if [ "$4" != "$2" ] || [ "$5" != "$3" ]; then
@@ -19,11 +30,11 @@ expect() {  # name, expected status, expected output, actual status, output
   fi
 }
 
-out=$("$camsample"); status=$?
+out=$(run "$camsample"); status=$?
 expect "no camera" 1 "Connect to Ostrel_P1 camera......Failed!!
 Terminate this program!!" "$status" "$out"
 
-"$camsim" --address "$address" --sps 40 >/dev/null &
+$runner "$camsim" --address "$address" --sps 40 >/dev/null &
 pid=$!
 # Up to 30 s for camsim to listen: a sanitizer build on a loaded machine
 # can take seconds to start.
@@ -40,7 +51,7 @@ if [ "$listening" -ne 1 ]; then
   kill "$pid"; wait "$pid" 2>/dev/null
   exit 1
 fi
-out=$("$camsample"); status=$?
+out=$(run "$camsample"); status=$?
 kill "$pid"; wait "$pid" 2>/dev/null
 expect "camera" 0 "Connect to Ostrel_P1 camera......Success! Device Name = RVXOSTRL1[1]
 Get a smart-motion configuration......OK! Get Internal SPS = 40

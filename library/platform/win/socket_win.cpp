@@ -13,34 +13,48 @@ namespace {
 // Winsock's "would block" (10035): the call is retried after a wait.
 bool WouldBlock(int error) { return error == WSAEWOULDBLOCK; }
 
+// Whether this socket was shut down here, by another thread: Winsock
+// wakes no select for that, but a call on the socket then fails with
+// WSAESHUTDOWN, and an empty one moves no data.
+bool ShutDownHere(SOCKET socket, bool forWriting) {
+  char none = 0;
+  const int result = forWriting ? ::send(socket, &none, 0, 0)
+                                : ::recv(socket, &none, 0, 0);
+  return result == SOCKET_ERROR && ::WSAGetLastError() == WSAESHUTDOWN;
+}
+
+// How often a wait looks for a shutdown by another thread; it bounds how
+// long a disconnect waits for a transfer in progress to give up.
+constexpr std::uint32_t kShutdownLookMs = 50;
+
 // Sockets stay non-blocking for their whole life, so every wait is a
 // select with its own bound and no call can block past it. Waits up to ms
-// for readability (or writability); true when it (or an error, which the
-// next call reports) came.
+// for readability (or writability); true when it (or an error or a
+// shutdown, which the next call reports) came.
 bool WaitFor(SOCKET socket, bool forWriting, std::uint32_t ms) {
   const std::uint32_t start = TickCount();
   for (;;) {
+    std::uint32_t slice = kShutdownLookMs;
+    if (ms != kWaitForever) {
+      const std::uint32_t spent = TickCount() - start;
+      const std::uint32_t left = spent >= ms ? 0 : ms - spent;
+      slice = std::min(left, kShutdownLookMs);
+    }
     fd_set ready;
     FD_ZERO(&ready);
     FD_SET(socket, &ready);
     fd_set failed;
     FD_ZERO(&failed);
     FD_SET(socket, &failed);
-    timeval limit{};
-    timeval* bound = nullptr;
-    if (ms != kWaitForever) {
-      const std::uint32_t spent = TickCount() - start;
-      const std::uint32_t left = spent >= ms ? 0 : ms - spent;
-      limit.tv_sec = static_cast<long>(left / 1000u);
-      limit.tv_usec = static_cast<long>(left % 1000u) * 1000L;
-      bound = &limit;
-    }
+    timeval limit{static_cast<long>(slice / 1000u),
+                  static_cast<long>(slice % 1000u) * 1000L};
     // A failed connect shows in the exception set, not the write set.
     const int count = ::select(0, forWriting ? nullptr : &ready,
-                               forWriting ? &ready : nullptr, &failed, bound);
+                               forWriting ? &ready : nullptr, &failed, &limit);
     if (count > 0) return true;
-    if (count == 0) return false;
-    if (::WSAGetLastError() != WSAEINTR) return true;
+    if (count < 0 && ::WSAGetLastError() != WSAEINTR) return true;
+    if (ShutDownHere(socket, forWriting)) return true;
+    if (ms != kWaitForever && TickCount() - start >= ms) return false;
   }
 }
 
