@@ -36,6 +36,17 @@ Terminate this program!!" "$status" "$out"
 
 $runner "$camsim" --address "$address" --sps 40 >/dev/null &
 pid=$!
+# camsim ends on SIGTERM; a Windows camsim under wine takes no notice of
+# it, so it is killed after 10 s.
+stop_camsim() {
+  kill "$pid" 2>/dev/null
+  for _ in $(seq 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -KILL "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+}
 # Up to 30 s for camsim to listen: a sanitizer build on a loaded machine
 # can take seconds to start.
 listening=0
@@ -48,11 +59,11 @@ for _ in $(seq 300); do
 done
 if [ "$listening" -ne 1 ]; then
   echo "FAIL camsim never listened on $address"
-  kill "$pid"; wait "$pid" 2>/dev/null
+  stop_camsim
   exit 1
 fi
 out=$(run "$camsample"); status=$?
-kill "$pid"; wait "$pid" 2>/dev/null
+stop_camsim
 expect "camera" 0 "Connect to Ostrel_P1 camera......Success! Device Name = RVXOSTRL1[1]
 Get a smart-motion configuration......OK! Get Internal SPS = 40
 Set a smart-motion configuration......OK!
