@@ -2,7 +2,10 @@
 # Runs a Windows program of the cross build under wine64: CTest's emulator
 # for the Windows presets, and a plain runner for the CI steps.
 # WINEPREFIX may name the prefix to use; one beside the build is made
-# otherwise, so runs never share the user's own prefix.
+# otherwise, so runs never share the user's own prefix. wine's server
+# creates the programs' sockets in the network namespace it started in: a
+# test run in a namespace of its own needs a prefix whose server is not
+# already running outside it.
 set -e
 loader=""
 for candidate in /usr/lib/wine/wine64 /usr/lib/x86_64-linux-gnu/wine/wine64 \
