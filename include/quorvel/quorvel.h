@@ -43,7 +43,9 @@
 
 #if defined(_WIN32)
 #  if defined(QUORVEL_BUILDING)
-#    define RVX_API __declspec(dllexport)
+     /* The DLL's export table (quorvel.def) names every export with its
+        ordinal; dllexport would add each again under its symbol name. */
+#    define RVX_API
 #  elif defined(QUORVEL_STATIC)
 #    define RVX_API /* linked with the static core, not the DLL */
 #  else

@@ -22,8 +22,8 @@ CCameraLibApp::~CCameraLibApp() { ExitInstance(); }
 
 bool CCameraLibApp::InitInstance() { return platform::InitSocketLayer(); }
 
-void CCameraLibApp::ExitInstance() {
-  DisconnectAllCameras(registry_);
+void CCameraLibApp::ExitInstance(TeardownContext context) {
+  DisconnectAllCameras(registry_, context);
   if (socketLayerStarted_) {
     platform::EndSocketLayer();
     socketLayerStarted_ = false;

@@ -2,6 +2,7 @@
 // end with the process.
 #pragma once
 
+#include "camera/teardown.h"
 #include "registry/registry.h"
 
 namespace quorvel {
@@ -16,7 +17,12 @@ class CCameraLibApp {
   CCameraLibApp& operator=(const CCameraLibApp&) = delete;
 
   bool InitInstance();
-  void ExitInstance();
+  // Disconnects every camera and ends the socket layer; the context says
+  // how the unload may wait for the cameras' threads. A second call finds
+  // nothing to do.
+  void ExitInstance(TeardownContext context = TeardownContext::kCaller);
+  // Whether the load's InitInstance succeeded.
+  bool started() const { return socketLayerStarted_; }
 
   Registry& registry() { return registry_; }
 

@@ -14,13 +14,13 @@ void DisconnectCamera(Registry& registry, const char* handle) {
   (void)registry.Unlink(record.get());
 }
 
-void DisconnectAllCameras(Registry& registry) {
+void DisconnectAllCameras(Registry& registry, TeardownContext context) {
   if (registry.IsReceiverThread(std::this_thread::get_id())) return;
   // Connects in progress are cancelled first, so none of them publishes a
   // camera once the teardown has begun.
   registry.CancelConnects();
   const std::vector<CameraRef> records = registry.Snapshot();
-  TearDownCameras(records);
+  TearDownCameras(records, context);
   for (const CameraRef& record : records) (void)registry.Unlink(record.get());
 }
 

@@ -30,24 +30,41 @@ void TellStop(CameraRecord& record) {
   (void)Transact(record, command::kStopStream, 0, nullptr, {}, limits);
 }
 
+// Joined on an application thread; only waited for by its own signal
+// where joining cannot work.
+bool EndWorker(platform::WorkerThread& worker, std::uint32_t deadline,
+               TeardownContext context) {
+  switch (context) {
+    case TeardownContext::kCaller:
+      return worker.Stop(Remaining(deadline));
+    case TeardownContext::kLoaderLock:
+      return worker.Release(Remaining(deadline));
+    case TeardownContext::kProcessEnd:
+      return worker.Release(0);
+  }
+  return false;
+}
+
 }  // namespace
 
-bool StopReceiverThread(CameraRecord& record, std::uint32_t deadline) {
+bool StopReceiverThread(CameraRecord& record, std::uint32_t deadline,
+                        TeardownContext context) {
   if (record.receiverThread == nullptr) return true;
   record.receiverQuit.store(true);
   if (record.receiverWake != nullptr) record.receiverWake->Signal();
-  const bool ended = record.receiverThread->Stop(Remaining(deadline));
+  const bool ended = EndWorker(*record.receiverThread, deadline, context);
   record.hasReceiverThread.store(false);
   record.receiverThreadId.store(std::thread::id());
   record.receiverThread.reset();
   return ended;
 }
 
-bool StopDisplayThread(CameraRecord& record, std::uint32_t deadline) {
+bool StopDisplayThread(CameraRecord& record, std::uint32_t deadline,
+                       TeardownContext context) {
   if (record.displayThread == nullptr) return true;
   record.threadEvent.Set();
   record.slots.Interrupt();
-  const bool ended = record.displayThread->Stop(Remaining(deadline));
+  const bool ended = EndWorker(*record.displayThread, deadline, context);
   record.displayThread.reset();
   return ended;
 }
@@ -74,7 +91,7 @@ void ReleaseBuffers(CameraRecord& record) {
   record.labelMap = nullptr;
 }
 
-bool TearDownCamera(CameraRecord& record) {
+bool TearDownCamera(CameraRecord& record, TeardownContext context) {
   // Taking connected first makes a second disconnect of the same camera,
   // racing on another thread, a no-op.
   if (record.connected.exchange(0) == 0) return false;
@@ -98,11 +115,16 @@ bool TearDownCamera(CameraRecord& record) {
     record.threadEvent.Set();
     record.slots.Interrupt();
   }
-  const std::uint32_t deadline = platform::TickCount() + kThreadStopWaitMs;
+  const bool processEnds = context == TeardownContext::kProcessEnd;
+  const std::uint32_t deadline =
+      platform::TickCount() + (processEnds ? 0 : kThreadStopWaitMs);
   const bool callbacksEnded = record.callbackGate.Close(Remaining(deadline));
-  const bool receiverEnded = StopReceiverThread(record, deadline);
-  const bool displayEnded = StopDisplayThread(record, deadline);
+  const bool receiverEnded = StopReceiverThread(record, deadline, context);
+  const bool displayEnded = StopDisplayThread(record, deadline, context);
   ResetCommandEvents(&record, false);
+  // A thread that was stopped in its tracks may have held the display
+  // lock; the end of the process frees the rest.
+  if (processEnds) return true;
   ReleaseDirectDraw(record);
   // A worker that outlived its wait still holds the record and may still
   // touch its buffers; they are then freed with the record itself.
@@ -110,7 +132,12 @@ bool TearDownCamera(CameraRecord& record) {
   return true;
 }
 
-void TearDownCameras(const std::vector<CameraRef>& records) {
+void TearDownCameras(const std::vector<CameraRef>& records,
+                     TeardownContext context) {
+  if (context != TeardownContext::kCaller) {
+    for (const CameraRef& record : records) (void)TearDownCamera(*record, context);
+    return;
+  }
   std::vector<std::thread> helpers;
   for (std::size_t i = 1; i < records.size(); ++i) {
     try {

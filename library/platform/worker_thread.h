@@ -23,6 +23,11 @@ class WorkerThread {
   // running after that is detached: whatever it uses must be kept alive by
   // the body itself. True when the thread ended in time.
   bool Stop(std::uint32_t ms);
+  // Waits up to ms for the body to return and lets the thread go without
+  // joining it, for callers that must not wait on a thread's exit (a DLL's
+  // detach notification, where the exit waits for the caller). True when
+  // the body returned in time.
+  bool Release(std::uint32_t ms);
   std::thread::id id() const { return id_; }
 
  private:

@@ -1,6 +1,8 @@
 // The command channel against the simulated camera over loopback.
 #include <gtest/gtest.h>
+#if !defined(_WIN32)
 #include <sys/socket.h>
+#endif
 
 #include <array>
 #include <chrono>
@@ -276,6 +278,9 @@ TEST_F(CommandChannelTest, PeerClosingMidReplyFailsTheCall) {
   EXPECT_EQ(record_.internalSps, 0);
 }
 
+// The Windows build's sockets are non-blocking throughout and wait before
+// each read; this case makes a blocking POSIX socket report would-block.
+#if !defined(_WIN32)
 TEST_F(CommandChannelTest, WouldBlockReceivesAreRepeatedUntilTheReplyComes) {
   Open(10);
   // A receive time-out makes the blocking socket report would-block.
@@ -287,6 +292,7 @@ TEST_F(CommandChannelTest, WouldBlockReceivesAreRepeatedUntilTheReplyComes) {
   EXPECT_EQ(SendCommand(&record_, 66, 0, nullptr), CommandStatus::kOk);
   EXPECT_EQ(record_.internalSps, 200);
 }
+#endif
 
 TEST_F(CommandChannelTest, StalledCameraBlocksUntilTheConnectionIsShutDown) {
   Open(11);

@@ -4,8 +4,10 @@
 // keeps its frame rate, and the faulty camera's address connects again.
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
 #include <spawn.h>
 #include <sys/wait.h>
+#endif
 
 #include <climits>
 #include <future>
@@ -284,6 +286,8 @@ TEST_F(FaultMatrixTest, StalledStopCommandHoldsNeitherStopNorDisconnect) {
   ExpectRecovery(nullptr);
 }
 
+// The Windows build ends a streaming process in tests/windows instead.
+#if !defined(_WIN32)
 TEST_F(FaultMatrixTest, StalledCameraHoldsNeitherDisconnectAllNorExit) {
   camsim::CameraServer& camera = Serve(8, 21);
   camera.SetFault(2, {Kind::kNoAnswer, 0, -1});
@@ -311,6 +315,7 @@ TEST_F(FaultMatrixTest, StalledCameraHoldsNeitherDisconnectAllNorExit) {
   EXPECT_LT(Since(start), 30000u) << "exit";
   EXPECT_GE(camera.dataConnections(), 2);
 }
+#endif
 
 TEST_F(FaultMatrixTest, SilentCameraFailsConnectsAndStalledCallsInTime) {
   camsim::CameraServer& camera = Faulty(22);

@@ -3,7 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#if defined(_WIN32)
+#include <windows.h>
+#include <tlhelp32.h>
+#else
 #include <dirent.h>
+#endif
 
 #include <chrono>
 #include <functional>
@@ -38,6 +43,27 @@ inline bool WaitUntil(const std::function<bool()>& condition,
 // it gives a faulty one the time to show on an idle machine.
 inline void SettleBeforeCheckingAbsence() { platform::SleepMs(100); }
 
+#if defined(_WIN32)
+// The process's kernel handles (sockets, events, threads) and threads.
+inline int OpenDescriptors() {
+  DWORD count = 0;
+  return GetProcessHandleCount(GetCurrentProcess(), &count)
+             ? static_cast<int>(count)
+             : 0;
+}
+inline int Threads() {
+  int count = 0;
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more;
+       more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+  }
+  CloseHandle(snapshot);
+  return count;
+}
+#else
 // Entries of a /proc/self folder: open descriptors or threads.
 inline int CountEntries(const char* folder) {
   int count = 0;
@@ -60,6 +86,8 @@ inline int Threads() {
   (void)warmed;
   return CountEntries("/proc/self/task");
 }
+
+#endif
 
 inline std::vector<std::uint8_t> Pair(std::int32_t a, std::int32_t b) {
   std::vector<std::uint8_t> bytes(8);

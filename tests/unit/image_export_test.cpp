@@ -1,11 +1,11 @@
 // Saving frames as raw and BMP files and converting them into buffers.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -24,13 +24,20 @@ using platform::LoadLE32;
 class ImageExportTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/quorvel-export-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    // A fresh folder per case: creating one that exists fails.
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && dir_.empty(); ++attempt) {
+      const std::filesystem::path candidate =
+          base / ("quorvel-export-" + std::to_string(random()));
+      if (std::filesystem::create_directory(candidate)) dir_ = candidate.string();
+    }
+    ASSERT_FALSE(dir_.empty());
   }
   void TearDown() override {
-    const std::string command = "rm -rf '" + dir_ + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::error_code failure;
+    std::filesystem::remove_all(dir_, failure);
+    ASSERT_FALSE(failure) << failure.message();
   }
 
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
@@ -41,8 +48,8 @@ class ImageExportTest : public ::testing::Test {
             std::istreambuf_iterator<char>()};
   }
   static bool Exists(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0;
+    std::error_code failure;
+    return std::filesystem::exists(path, failure);
   }
 
   static std::vector<std::uint8_t> Frame(std::size_t bytes, unsigned seed) {
@@ -257,7 +264,7 @@ TEST_F(ImageExportTest, UnwritablePathsFailAndLeaveNothing) {
             0);
   // A full device: the file is created but cannot be completed.
   if (Exists("/dev/full")) {
-    ASSERT_EQ(symlink("/dev/full", Path("full.raw").c_str()), 0);
+    std::filesystem::create_symlink("/dev/full", Path("full.raw"));
     EXPECT_EQ(rvx_RawImageToRawFileA(pixels.data(), Path("full.raw").c_str(), 8,
                                      8, 53),
               0);

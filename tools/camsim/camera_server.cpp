@@ -99,6 +99,9 @@ void CameraServer::AcceptData() {
   while (!stopping_.load()) {
     auto connection = std::make_shared<Socket>(dataListener_.Accept());
     if (!connection->valid()) return;
+    // A listener's shutdown may wake the accept with a connection of its
+    // own (Windows) instead of failing it.
+    if (stopping_.load()) return;
     ++dataConnections_;
     Track(connection);
     {

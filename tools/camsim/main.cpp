@@ -69,6 +69,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "camsim: %s\n", refused->c_str());
     return tools::kUsageStatus;
   }
+  if (!quorvel::platform::InitSocketLayer()) {
+    std::fprintf(stderr, "camsim: the socket layer did not start\n");
+    return 1;
+  }
   const std::string& address = options.address;
   auto model = std::make_shared<camsim::CameraModel>();
   model->SetInternalSps(options.sps);

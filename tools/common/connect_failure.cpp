@@ -1,15 +1,8 @@
 #include "connect_failure.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <string>
 
-#include <cerrno>
-#include <cstring>
-#include <utility>
-
+#include "port_probe.h"
 #include "quorvel/quorvel.h"
 
 namespace tools {
@@ -21,94 +14,36 @@ constexpr std::uint16_t kDataPort = 3001;
 // failure message does not keep the user waiting.
 constexpr int kProbeMs = 3000;
 
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  Descriptor& operator=(Descriptor&&) = delete;
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-struct Probe {
-  int error = 0;  // 0 when connected, ETIMEDOUT when nothing came back
-  Descriptor socket;
-};
-
-Probe ConnectWithin(in_addr ip, std::uint16_t port) {
-  Probe probe{0, Descriptor(::socket(
-                     AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0))};
-  if (probe.socket.get() < 0) {
-    probe.error = errno;
-    return probe;
-  }
-  sockaddr_in peer{};
-  peer.sin_family = AF_INET;
-  peer.sin_port = htons(port);
-  peer.sin_addr = ip;
-  if (::connect(probe.socket.get(), reinterpret_cast<const sockaddr*>(&peer),
-                sizeof peer) == 0) {
-    return probe;
-  }
-  if (errno != EINPROGRESS) {
-    probe.error = errno;
-    return probe;
-  }
-  pollfd wait{probe.socket.get(), POLLOUT, 0};
-  if (::poll(&wait, 1, kProbeMs) <= 0) {
-    probe.error = ETIMEDOUT;
-    return probe;
-  }
-  socklen_t length = sizeof probe.error;
-  if (::getsockopt(probe.socket.get(), SOL_SOCKET, SO_ERROR, &probe.error,
-                   &length) != 0) {
-    probe.error = errno;
-  }
-  return probe;
-}
-
-// A camera speaks first: it greets every new command connection.
-bool GreetsWithin(const Descriptor& socket) {
-  pollfd wait{socket.get(), POLLIN, 0};
-  if (::poll(&wait, 1, kProbeMs) <= 0) return false;
-  char byte = 0;
-  return ::recv(socket.get(), &byte, 1, MSG_PEEK) == 1;
-}
-
 // What a failed probe of port met, as the end of a sentence.
-std::string PortFailure(std::uint16_t port, int error) {
+std::string PortFailure(std::uint16_t port, const PortProbe& probe) {
   const std::string name = "port " + std::to_string(port);
-  if (error == ECONNREFUSED) return name + " refused the connection";
-  if (error == ETIMEDOUT) {
+  if (probe.result == PortProbe::Result::kRefused) {
+    return name + " refused the connection";
+  }
+  if (probe.result == PortProbe::Result::kTimedOut) {
     return "no connection to " + name + " within " +
            std::to_string(kProbeMs / 1000) + " s";
   }
-  return name + ": " + std::strerror(error);
+  return name + ": " + probe.error;
 }
 
 }  // namespace
 
 std::string ExplainConnectFailure(const std::string& address, ConnectKind kind,
                                   std::int32_t width, std::int32_t height) {
-  in_addr ip{};
-  if (::inet_pton(AF_INET, address.c_str(), &ip) != 1) {
+  if (!IsDottedIPv4(address)) {
     return "cannot connect to the camera at " + address;
   }
-  const Probe commands = ConnectWithin(ip, kCommandPort);
-  if (commands.error == ECONNREFUSED) {
+  const PortProbe commands =
+      ProbePort(address, kCommandPort, kProbeMs, /*awaitGreeting=*/true);
+  if (commands.result == PortProbe::Result::kRefused) {
     return "nothing serves " + address + ": " +
-           PortFailure(kCommandPort, commands.error);
+           PortFailure(kCommandPort, commands);
   }
-  if (commands.error != 0) {
-    return address +
-           " does not answer: " + PortFailure(kCommandPort, commands.error);
+  if (commands.result != PortProbe::Result::kConnected) {
+    return address + " does not answer: " + PortFailure(kCommandPort, commands);
   }
-  if (!GreetsWithin(commands.socket)) {
+  if (!commands.greeted) {
     return address + " accepts connections on port " +
            std::to_string(kCommandPort) + " but sends no greeting within " +
            std::to_string(kProbeMs / 1000) + " s";
@@ -125,11 +60,12 @@ std::string ExplainConnectFailure(const std::string& address, ConnectKind kind,
     return "the camera at " + address +
            " did not take the connection but answers now: try again";
   }
-  const Probe video = ConnectWithin(ip, kDataPort);
-  if (video.error != 0) {
+  const PortProbe video =
+      ProbePort(address, kDataPort, kProbeMs, /*awaitGreeting=*/false);
+  if (video.result != PortProbe::Result::kConnected) {
     return "the camera at " + address +
            " answers, but its video channel does not: " +
-           PortFailure(kDataPort, video.error);
+           PortFailure(kDataPort, video);
   }
   return "the camera at " + address +
          " answers but refused the video connection: a start-up command "

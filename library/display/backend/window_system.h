@@ -1,7 +1,9 @@
 // The window systems the display draws into. A window handle names a
-// memory window when it is a 32-bit value with bit 31 set and an X window
-// otherwise; X window ids always have their top three bits clear, so the
-// two never collide.
+// memory window when it is a 32-bit value with bit 31 set, and otherwise a
+// window of the platform's own system: an X window id, whose top three bits
+// are always clear, or a Win32 HWND (window_system_win.cpp says how the two
+// are told apart there). Which system is asked is chosen by the build, one
+// file per platform.
 #pragma once
 
 #include <cstdint>
@@ -55,6 +57,7 @@ std::unique_ptr<BoundWindow> BindWindow(RvxWindow window);
 // Whether a window that is not bound still exists. The X backend cannot
 // ask without a connection of its own, so it answers yes for any X window
 // id: such a frame is taken and counted, and drawing finds nothing bound.
+// Win32 asks IsWindow.
 bool WindowExists(RvxWindow window);
 
 inline bool IsMemoryWindowHandle(RvxWindow window) {
@@ -65,5 +68,7 @@ inline bool IsMemoryWindowHandle(RvxWindow window) {
 std::unique_ptr<BoundWindow> BindMemoryWindow(RvxWindow window);
 bool MemoryWindowExists(RvxWindow window);
 std::unique_ptr<BoundWindow> BindXcbWindow(RvxWindow window);
+std::unique_ptr<BoundWindow> BindGdiWindow(RvxWindow window);
+bool GdiWindowExists(RvxWindow window);
 
 }  // namespace quorvel::display

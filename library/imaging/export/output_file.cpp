@@ -1,17 +1,15 @@
 #include "imaging/export/output_file.h"
 
-#include "platform/text.h"
+#include "platform/file.h"
 
 namespace quorvel::imaging {
 
 OutputFile::OutputFile(const std::wstring& name)
-    : path_(platform::FileSystemName(name)) {
-  if (!path_.empty()) file_ = std::fopen(path_.c_str(), "wb");
-}
+    : name_(name), file_(platform::CreateFileForWriting(name)) {}
 
 OutputFile::~OutputFile() {
   if (file_ != nullptr) std::fclose(file_);
-  if (!committed_ && file_ != nullptr) std::remove(path_.c_str());
+  if (!committed_ && file_ != nullptr) (void)platform::RemoveFile(name_);
 }
 
 bool OutputFile::Write(const void* bytes, std::size_t count) {
@@ -25,7 +23,7 @@ bool OutputFile::Commit() {
   const bool closed = std::fclose(file_) == 0;
   file_ = nullptr;
   committed_ = ok_ && closed;
-  if (!committed_) std::remove(path_.c_str());
+  if (!committed_) (void)platform::RemoveFile(name_);
   return committed_;
 }
 

@@ -23,7 +23,7 @@ class OutputFile {
   bool Commit();
 
  private:
-  std::string path_;
+  std::wstring name_;
   std::FILE* file_ = nullptr;
   bool ok_ = true;
   bool committed_ = false;
