@@ -193,7 +193,8 @@ enum {
     RVX_FLASH_MAX_WRITE = 2621440
 };
 
-/* Native window handle, pointer-sized: an X11 window id on X11. */
+/* Native window handle, pointer-sized: an X11 window id on X11, the HWND
+   on Windows. */
 typedef uintptr_t RvxWindow;
 
 /* One moving object of a motion-mask frame. 40 bytes, no gaps. */
