@@ -19,4 +19,15 @@ std::unique_ptr<T[]> TryAllocate(std::size_t count) noexcept {
   }
 }
 
+// The same without the zeroing, for a buffer whose owner writes every byte
+// before reading it.
+template <typename T>
+std::unique_ptr<T[]> TryAllocateForOverwrite(std::size_t count) noexcept {
+  try {
+    return std::make_unique_for_overwrite<T[]>(count);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
 }  // namespace quorvel::platform

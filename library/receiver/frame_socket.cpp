@@ -91,8 +91,8 @@ bool CFrameSocket::EnsureMaskBuffers() {
   if (maskBuffer_ != nullptr) return true;
   const std::int32_t bytes = FrameBytesOf(*record_);
   if (bytes <= 0) return false;
-  maskBuffer_ =
-      platform::TryAllocate<std::uint8_t>(static_cast<std::size_t>(bytes));
+  maskBuffer_ = platform::TryAllocateForOverwrite<std::uint8_t>(
+      static_cast<std::size_t>(bytes));
   if (maskBuffer_ == nullptr) return false;
   try {
     labeller_.Reserve(record_->width, record_->height);
@@ -101,8 +101,10 @@ bool CFrameSocket::EnsureMaskBuffers() {
     return false;
   }
   maskCapacity_ = bytes;
-  // Allocated zeroed: as if the frame had started with it.
-  maskCovered_ = bytes;
+  // Nothing of it holds the frame's code or zeros yet: the zeros are
+  // written only as far as a packet or the decoding reaches, so a large
+  // frame's buffer is not cleared whole for a short mask.
+  maskCovered_ = 0;
   return true;
 }
 

@@ -145,13 +145,11 @@ void ObjectLabeller::Reserve(std::int32_t width, std::int32_t height) {
   // two 8-connected objects, which bounds the objects of a frame.
   const std::size_t maxRuns = h * ((w + 1) / 2);
   const std::size_t maxComponents = ((w + 1) / 2) * ((h + 1) / 2) + 1;
-  if (runEdges_.size() < 2 * maxRuns) runEdges_.resize(2 * maxRuns);
-  if (runComponent_.size() < maxRuns) runComponent_.resize(maxRuns);
-  if (rowRuns_.size() < h + 1) rowRuns_.resize(h + 1);
-  if (components_.size() < maxComponents) components_.resize(maxComponents);
-  if (componentLabel_.size() < maxComponents) {
-    componentLabel_.resize(maxComponents);
-  }
+  runEdges_.Grow(2 * maxRuns);
+  runComponent_.Grow(maxRuns);
+  rowRuns_.Grow(h + 1);
+  components_.Grow(maxComponents);
+  componentLabel_.Grow(maxComponents);
 }
 
 bool ObjectLabeller::FindObjects(const std::uint8_t* mask,

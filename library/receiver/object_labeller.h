@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -96,17 +97,38 @@ class ObjectLabeller {
   void EraseLateSmallObjects(std::uint8_t* mask);
   void AppendReports(std::vector<ObjectReport>& objects) const;
 
+  // A work buffer that only grows. It is never cleared: each frame writes
+  // every entry it reads first, so zeroing would only cost time and, for a
+  // large camera, tens of megabytes of pages that masks seldom reach.
+  template <typename T>
+  class WorkBuffer {
+   public:
+    void Grow(std::size_t count) {
+      if (count <= size_) return;
+      data_ = std::make_unique_for_overwrite<T[]>(count);
+      size_ = count;
+    }
+    T* data() { return data_.get(); }
+    const T* data() const { return data_.get(); }
+    T& operator[](std::size_t i) { return data_[i]; }
+    const T& operator[](std::size_t i) const { return data_[i]; }
+
+   private:
+    std::unique_ptr<T[]> data_;
+    std::size_t size_ = 0;
+  };
+
   // Runs of moving pixels as (begin, end) column pairs, all rows back to
   // back; rowRuns_[y] is the index of row y's first run.
-  std::vector<std::uint16_t> runEdges_;
-  std::vector<std::int32_t> rowRuns_;
+  WorkBuffer<std::uint16_t> runEdges_;
+  WorkBuffer<std::int32_t> rowRuns_;
   // Union-find parent of each run, then (after flattening) its component;
   // the label-map pass reuses both arrays for the runs it leaves to erase.
-  std::vector<std::int32_t> runComponent_;
-  std::vector<Component> components_;
+  WorkBuffer<std::int32_t> runComponent_;
+  WorkBuffer<Component> components_;
   // Label of each component, 0 for a small one; apart from the statistics
   // so that the label-map pass reads a dense array.
-  std::vector<std::int32_t> componentLabel_;
+  WorkBuffer<std::int32_t> componentLabel_;
   std::int32_t componentCount_ = 0;
   std::int32_t firstBig_ = 0;  // componentCount_ when no object is big
   std::int32_t reportCount_ = 0;

@@ -26,8 +26,9 @@ struct LabelPass {
 // Row by row, the label map is written as alternating spans of zeros and
 // labels; small components merge into the zero spans. Every span starts
 // where the previous one ended, which lets short spans overshoot (a row's
-// last zero span may spill zeros into the next row, which is written after
-// it or is zero anyway). A row without labels that is zero already is left
+// last zero span may spill zeros into the next rows, which are written
+// after it or are zero anyway; label spans overshoot only within their
+// row). A row without labels that is zero already is left
 // as it is. Returns the number of runs listed for erasing later, and the
 // rows that now hold labels through `labelled`.
 QUORVEL_MOTION_INLINE std::int32_t WriteLabelMap(const LabelPass& pass,
@@ -63,7 +64,10 @@ QUORVEL_MOTION_INLINE std::int32_t WriteLabelMap(const LabelPass& pass,
         continue;
       }
       motion_simd::FillIntsSpill(gap, row + begin, limit, 0);
-      motion_simd::FillIntsSpill(row + begin, row + end, limit, label);
+      // Labels never spill past the row: near the map's end its last zero
+      // span is written exactly and would leave them in a row below that
+      // may be passed over as zero.
+      motion_simd::FillIntsSpill(row + begin, row + end, row + width, label);
       gap = row + end;
       hasLabel = true;
     }

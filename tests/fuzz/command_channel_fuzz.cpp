@@ -2,19 +2,16 @@
 // bytes. Two or three transactions of any code class run on one connection,
 // so one that fails part-way is followed by another that reads whatever it
 // left behind.
-#include <sys/socket.h>
-
 #include <cstdint>
 #include <cstring>
-#include <limits>
 #include <memory>
-#include <thread>
 #include <vector>
 
+#include "command/command_link.h"
 #include "command/send_command.h"
-#include "platform/transfer.h"
 #include "fuzz_options.h"
 #include "fuzz_support.h"
+#include "harness_cost.h"
 #include "platform/byte_order.h"
 #include "registry/camera_record.h"
 
@@ -80,32 +77,53 @@ void FieldsOf(std::int32_t code, int* first, int* second) {
   }
 }
 
-// Plays the camera's reading side: keeps the library's requests for the
-// final comparison and, when a command 256 request arrives, gives the
-// completion that the camera would push on the data channel. Without it
-// every command 256 whose reply header reads 256 would wait 5 seconds for
-// a completion that never comes; with it the wait ends at once, and the
-// time-out path (a plain timed wait) is left to the integration tests.
-void ReadRequests(const platform::Socket& camera, CameraRecord* record,
-                  std::vector<std::uint8_t>* log) {
-  for (;;) {
-    std::uint8_t header[8];
-    if (platform::ReceiveAll(camera, header, 8, {}) != platform::IoResult::kOk)
-      return;
-    log->insert(log->end(), header, header + 8);
-    const std::int32_t code = platform::LoadLE32Signed(header);
-    const std::int32_t length = platform::LoadLE32Signed(header + 4);
-    if (code == 256) SignalCommandDone(record);
-    if (length <= 0) continue;
-    const std::size_t at = log->size();
-    log->resize(at + static_cast<std::size_t>(length));
-    if (platform::ReceiveAll(camera, log->data() + at, length, {}) !=
-        platform::IoResult::kOk) {
-      log->resize(at);
-      return;
+// The camera, in memory: it keeps the library's requests for the final
+// comparison and answers with the input's bytes, which it sends only when
+// asked, so nothing waits before a request but the end of the stream. When
+// a command 256 request arrives it gives the completion that the camera
+// would push on the data channel. Without it every command 256 whose reply
+// header reads 256 would wait 5 seconds for a completion that never comes;
+// with it the wait ends at once, and the time-out path (a plain timed
+// wait) is left to the integration tests.
+class MemoryCamera final : public CommandLink {
+ public:
+  MemoryCamera(CameraRecord& record, const std::uint8_t* answers,
+               std::size_t size, std::vector<std::uint8_t>& requests)
+      : record_(record), answers_(answers, size), requests_(requests) {}
+
+  platform::IoResult Send(const void* bytes, std::int64_t count) override {
+    if (count <= 0) return platform::IoResult::kOk;
+    const auto* from = static_cast<const std::uint8_t*>(bytes);
+    requests_.insert(requests_.end(), from, from + count);
+    // Each request header is read as it is complete: code, then length.
+    while (nextHeader_ + 8 <= requests_.size()) {
+      const std::uint8_t* header = requests_.data() + nextHeader_;
+      if (platform::LoadLE32Signed(header) == 256) SignalCommandDone(&record_);
+      const std::int32_t length = platform::LoadLE32Signed(header + 4);
+      nextHeader_ += 8 + static_cast<std::size_t>(length > 0 ? length : 0);
     }
+    return platform::IoResult::kOk;
   }
-}
+  platform::IoResult Receive(void* bytes, std::int64_t count) override {
+    return answers_.Read(bytes, count);
+  }
+  platform::IoResult Discard(std::int64_t count) override {
+    return answers_.Skip(count);
+  }
+  // A socket at its end reads as ready: the close is what waits.
+  bool HasUnread() override { return answers_.left() == 0; }
+  // Nothing has arrived unasked; a closed stream fails the drain.
+  platform::IoResult DrainUntilQuiet(std::uint32_t) override {
+    return answers_.left() == 0 ? platform::IoResult::kClosed
+                                : platform::IoResult::kOk;
+  }
+
+ private:
+  CameraRecord& record_;
+  MemoryStream answers_;
+  std::vector<std::uint8_t>& requests_;
+  std::size_t nextHeader_ = 0;
+};
 
 // The first byte is value and each byte equals its successor; memcmp keeps
 // the check of a 512 KiB destination cheap.
@@ -123,28 +141,35 @@ bool IsQuery(std::int32_t code) {
 
 // Runs one transaction and checks what the caller can see of it; appends
 // the request the camera must have received.
-void RunTransaction(CameraRecord& record, const TransactionOptions& options,
+void RunTransaction(CameraRecord& record, CommandLink& camera,
+                    const TransactionOptions& options,
                     std::vector<std::uint8_t>& expected) {
   const std::int32_t code = kCommandCodes[options.code % kCommandCodeCount];
   const std::int32_t length = LengthFromCode(options.length, code);
-  const std::vector<std::uint8_t> payload = CommandPayload(code, length);
+  static ReusedBuffer<std::uint8_t> payloadBuffer;
+  const std::size_t payloadSize = length > 0 ? length : 0;
+  std::uint8_t* const payload = payloadBuffer.Get(payloadSize);
+  FillCommandPayload(payload, payloadSize, code);
   const bool nullPayload = (options.destination & kNullPayload) != 0;
   const std::int32_t capacity = kDestinationSizes[options.destination & 3];
   // Exactly the caller's size, so a write past it is caught.
-  std::unique_ptr<std::uint8_t[]> buffer;
-  if (capacity > 0) {
-    buffer = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
-    std::memset(buffer.get(), kUntouched, capacity);
-  }
+  static ReusedBuffer<std::uint8_t> destination;
+  std::uint8_t* const buffer =
+      capacity > 0 ? destination.Get(static_cast<std::size_t>(capacity))
+                   : nullptr;
+  if (buffer != nullptr) std::memset(buffer, kUntouched, capacity);
   std::int32_t outLength = kUnsetLength;
   std::int32_t* outPointer =
       (options.destination & kNoOutLength) != 0 ? nullptr : &outLength;
 
   const Replies before = Snapshot(record);
-  const CommandStatus status =
-      SendCommand(&record, code, length,
-                  nullPayload || payload.empty() ? nullptr : payload.data(),
-                  outPointer, buffer.get(), capacity);
+  CommandStatus status;
+  {
+    platform::TimedLock lock(record.commandLock);
+    status = Transact(record, camera, code, length,
+                      nullPayload || payloadSize == 0 ? nullptr : payload,
+                      {outPointer, buffer, capacity});
+  }
   const Replies after = Snapshot(record);
 
   const bool refused = IsRefusedCode(code);
@@ -154,8 +179,7 @@ void RunTransaction(CameraRecord& record, const TransactionOptions& options,
   // Nothing of the connection may stop a transaction from sending, and the
   // camera always answers 256 at once.
   if (!unsendable) FUZZ_CHECK(status != CommandStatus::kSendFailed);
-  FUZZ_CHECK(status != CommandStatus::kTimedOut &&
-             status != CommandStatus::kNoRecord);
+  FUZZ_CHECK(status != CommandStatus::kTimedOut);
 
   const bool bulk = code == 520 || code == 521;
   if (status == CommandStatus::kOk && bulk) {
@@ -171,8 +195,7 @@ void RunTransaction(CameraRecord& record, const TransactionOptions& options,
   if (!bulk || status == CommandStatus::kOverflow) {
     // Other codes never touch the buffer; a body too long for it is
     // dropped without writing any of it.
-    FUZZ_CHECK(capacity == 0 ||
-               AllBytesAre(buffer.get(), capacity, kUntouched));
+    FUZZ_CHECK(capacity == 0 || AllBytesAre(buffer, capacity, kUntouched));
   }
 
   // The reply store changes only by a query that read its whole value.
@@ -191,7 +214,7 @@ void RunTransaction(CameraRecord& record, const TransactionOptions& options,
   Put32(expected, static_cast<std::uint32_t>(code));
   Put32(expected, static_cast<std::uint32_t>(sentLength));
   if (sentLength > 0) {
-    expected.insert(expected.end(), payload.begin(), payload.end());
+    expected.insert(expected.end(), payload, payload + payloadSize);
   }
 }
 
@@ -205,21 +228,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   ByteReader in(data, size);
   const CommandChannelOptions options = CommandChannelOptions::Read(in);
 
-  LocalConnection connection;
   auto record = std::make_unique<CameraRecord>();
-  record->commandSocket = connection.TakeLibraryEnd();
-  connection.SendAndEnd(in.rest(), in.restSize());
-
-  std::vector<std::uint8_t> received;
-  std::thread camera(ReadRequests, std::cref(connection.camera()), record.get(),
-                     &received);
-  std::vector<std::uint8_t> expected;
+  static std::vector<std::uint8_t> received, expected;
+  received.clear();
+  expected.clear();
+  MemoryCamera camera(*record, in.rest(), in.restSize(), received);
   for (int t = 0; t < options.count(); ++t) {
-    RunTransaction(*record, options.transactions[t], expected);
+    RunTransaction(*record, camera, options.transactions[t], expected);
   }
-  // Ends the requests, so the camera's reader finishes.
-  (void)::shutdown(record->commandSocket.native(), SHUT_WR);
-  camera.join();
   // Every transaction sent exactly its own request, in order, whatever the
   // camera answered before.
   FUZZ_CHECK(received == expected);

@@ -1,8 +1,9 @@
 // Fuzz target: a camera's data channel sending arbitrary bytes. The stream
-// goes through a real socket into the receiver's own packet reader, frame
-// assembly, mask decoding, labelling and callbacks, on a record set up the
-// way connect sets one up.
+// goes from memory into the receiver's own packet reader, frame assembly,
+// mask decoding, labelling and callbacks, on a record set up the way
+// connect sets one up.
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -10,6 +11,7 @@
 
 #include "fuzz_options.h"
 #include "fuzz_support.h"
+#include "harness_cost.h"
 #include "imaging/frame_size.h"
 #include "quorvel/quorvel.h"
 #include "receiver/frame_socket.h"
@@ -88,6 +90,29 @@ void OnAlarm(const char* handle, std::uint8_t* mask, std::int32_t user) {
   ++run.alarmCalls;
 }
 
+// Every label 0 or reported, exactly the moving pixels labelled (small
+// objects are erased, so every moving pixel left is labelled), each inside
+// its object's box; counts each label's pixels into pixelsOf.
+FUZZ_CHECKER void CheckLabelMap(const std::uint8_t* pixels,
+                                const std::int32_t* labels, std::int32_t width,
+                                std::int32_t height, std::int32_t count,
+                                const ObjectReport* objects,
+                                std::int32_t* pixelsOf) {
+  for (std::int32_t y = 0; y < height; ++y) {
+    for (std::int32_t x = 0; x < width; ++x) {
+      const std::size_t at = static_cast<std::size_t>(y) * width + x;
+      const std::int32_t label = labels[at];
+      FUZZ_CHECK(label >= 0 && label <= count);
+      FUZZ_CHECK((label > 0) == (pixels[at] == 0xFF));
+      if (label == 0) continue;
+      ++pixelsOf[label];
+      const ObjectReport& object = objects[label - 1];
+      FUZZ_CHECK(x >= object.minX && x <= object.maxX && y >= object.minY &&
+                 y <= object.maxY);
+    }
+  }
+}
+
 // The published slot (the ready slot: no display thread takes it) must hold
 // exactly the objects reported, and its mask and label map must agree with
 // them.
@@ -100,21 +125,10 @@ void CheckPublishedObjects(CameraRecord& record, std::int32_t count,
       std::memcmp(slot.objects.get(), objects,
                   sizeof(ObjectReport) * static_cast<std::size_t>(count)) == 0);
   FUZZ_CHECK(slot.labels != nullptr && slot.pixels != nullptr);
-  std::vector<std::int32_t> pixelsOf(static_cast<std::size_t>(count) + 1, 0);
-  for (std::int32_t y = 0; y < slot.height; ++y) {
-    for (std::int32_t x = 0; x < slot.width; ++x) {
-      const std::size_t at = static_cast<std::size_t>(y) * slot.width + x;
-      const std::int32_t label = slot.labels[at];
-      FUZZ_CHECK(label >= 0 && label <= count);
-      // Small objects are erased, so every moving pixel left is labelled.
-      FUZZ_CHECK((label > 0) == (slot.pixels[at] == 0xFF));
-      if (label == 0) continue;
-      ++pixelsOf[static_cast<std::size_t>(label)];
-      const ObjectReport& object = objects[label - 1];
-      FUZZ_CHECK(x >= object.minX && x <= object.maxX && y >= object.minY &&
-                 y <= object.maxY);
-    }
-  }
+  static std::vector<std::int32_t> pixelsOf;
+  pixelsOf.assign(static_cast<std::size_t>(count) + 1, 0);
+  CheckLabelMap(slot.pixels.get(), slot.labels.get(), slot.width, slot.height,
+                count, objects, pixelsOf.data());
   for (std::int32_t k = 0; k < count; ++k) {
     FUZZ_CHECK(pixelsOf[static_cast<std::size_t>(k) + 1] ==
                objects[k].pixelCount);
@@ -151,18 +165,42 @@ void OnObjects(const char* handle, std::int32_t count, ObjectReport* objects,
   ++run.objectsCalls;
 }
 
-// All three slots as connect allocates them: the frame size each.
-bool AllocateSlots(CameraRecord& record) {
-  const std::int32_t frameBytes =
-      FrameByteSize(record.width, record.height, record.pixelFormat);
-  if (frameBytes <= 0) return false;
-  FrameSlots& slots = record.slots;
-  for (FrameSlot* slot : {&slots.slotA, &slots.slotB, &slots.slotC}) {
-    slot->pixels =
-        std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(frameBytes));
+// All three slots with the frame size each, as connect allocates them, and
+// a label map each, as the receiver allocates one for labelling. The
+// buffers are kept from input to input: fresh ones would cost page faults
+// and zeroing on every input with a large frame. Connect and the receiver
+// allocate them zeroed, but the receiver writes every pixel of a frame
+// before passing it on, and a slot's fresh LabelRows makes its first
+// labelling write every row of the map.
+class LentSlots {
+ public:
+  LentSlots(CameraRecord& record, std::size_t frameBytes)
+      : slots_(record.slots) {
+    static ReusedBuffer<std::uint8_t> pixels[3];
+    static ReusedBuffer<std::int32_t> labels[3];
+    const std::size_t mapSize = static_cast<std::size_t>(record.width) *
+                                static_cast<std::size_t>(record.height);
+    for (std::size_t i = 0; i < 3; ++i) {
+      slots()[i]->pixels.reset(pixels[i].Get(frameBytes));
+      slots()[i]->labels.reset(labels[i].Get(mapSize));
+    }
   }
-  return true;
-}
+  // The record must not free what it only borrowed.
+  ~LentSlots() {
+    for (FrameSlot* slot : slots()) {
+      (void)slot->pixels.release();
+      (void)slot->labels.release();
+    }
+  }
+  LentSlots(const LentSlots&) = delete;
+  LentSlots& operator=(const LentSlots&) = delete;
+
+ private:
+  std::array<FrameSlot*, 3> slots() const {
+    return {&slots_.slotA, &slots_.slotB, &slots_.slotC};
+  }
+  FrameSlots& slots_;
+};
 
 void CheckSlots(CameraRecord& record) {
   FrameSlots& all = record.slots;
@@ -172,8 +210,7 @@ void CheckSlots(CameraRecord& record) {
   FUZZ_CHECK(slots[0] != slots[1] && slots[1] != slots[2] &&
              slots[0] != slots[2]);
   for (const FrameSlot* slot : slots) {
-    FUZZ_CHECK(slot == &all.slotA || slot == &all.slotB ||
-               slot == &all.slotC);
+    FUZZ_CHECK(slot == &all.slotA || slot == &all.slotB || slot == &all.slotC);
     FUZZ_CHECK(slot->pixels != nullptr);
     FUZZ_CHECK(slot->width >= 0 && slot->width <= record.width);
     FUZZ_CHECK(slot->height >= 0 && slot->height <= record.height);
@@ -192,16 +229,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   ByteReader in(data, size);
   const DataChannelOptions options = DataChannelOptions::Read(in);
 
-  // The connection outlives the record, which owns the library's end.
-  LocalConnection connection;
   auto record = std::make_unique<CameraRecord>();
   record->name = kHandle;
   record->width = options.width;
-  record->height = options.height;
+  record->height = CutHeight(options.width, options.height, kMaxDataPixels);
   record->pixelFormat = (options.flags & DataChannelOptions::kBayer) != 0
                             ? RVX_FORMAT_BAYER_GRBG10
                             : RVX_FORMAT_MONO8;
-  if (!AllocateSlots(*record)) return 0;
+  const std::int32_t frameBytes =
+      FrameByteSize(record->width, record->height, record->pixelFormat);
+  if (frameBytes <= 0) return 0;
+  const LentSlots lent(*record, static_cast<std::size_t>(frameBytes));
   const bool detect = (options.flags & DataChannelOptions::kDetect) != 0;
   const bool streaming = (options.flags & DataChannelOptions::kStreaming) != 0;
   const bool callbacks =
@@ -225,17 +263,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     record->objectsCallback.store(OnObjects);
     record->objectsUser.store(kObjectsUser);
   }
-  record->dataSocket = connection.TakeLibraryEnd();
-  connection.SendAndEnd(in.rest(), in.restSize());
 
   Run run;
   run.record = record.get();
   run.minObjectSize = minObjectSize;
   current = &run;
-  const std::int32_t frameBytes =
-      FrameByteSize(record->width, record->height, record->pixelFormat);
   {
-    platform::SocketStream input(record->dataSocket, kDataLimits);
+    MemoryStream input(in.rest(), in.restSize());
     CFrameSocket socket(*record, input);
     while (!IsLost(*record)) {
       socket.OnReceive();

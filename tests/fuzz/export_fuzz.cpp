@@ -333,7 +333,8 @@ void FuzzBmpWriter(ByteReader& in) {
     return;
   }
   const std::int32_t width = SideFromCode(options.widthCode);
-  const std::int32_t height = SideFromCode(options.heightCode);
+  const std::int32_t height =
+      CutHeight(width, SideFromCode(options.heightCode));
   const std::size_t bytesPerPixel = ValidBits(bits) ? bits / 8 : 4;
   const std::size_t pitch = static_cast<std::size_t>(width) * bytesPerPixel;
   const std::size_t size = pitch * static_cast<std::size_t>(height);
@@ -376,7 +377,8 @@ void FuzzFileExports(ByteReader& in) {
   const ScratchFiles files;
   const ExportImageOptions options = ExportImageOptions::Read(in);
   const std::int32_t width = SideFromCode(options.widthCode);
-  const std::int32_t height = SideFromCode(options.heightCode);
+  const std::int32_t height =
+      CutHeight(width, SideFromCode(options.heightCode));
   const std::int32_t format = FormatFromCode(options.depthCode);
   const std::size_t size = SourceBytes(width, height, format);
   const std::uint8_t* pixels = MakePixels(size, in.rest(), in.restSize());
@@ -457,7 +459,8 @@ std::int32_t ConvertBitsFromCode(std::uint8_t code) {
 void FuzzConvert(ByteReader& in) {
   const ExportImageOptions options = ExportImageOptions::Read(in);
   const std::int32_t width = SideFromCode(options.widthCode);
-  const std::int32_t height = SideFromCode(options.heightCode);
+  const std::int32_t height =
+      CutHeight(width, SideFromCode(options.heightCode));
   const std::int32_t bits = ConvertBitsFromCode(options.depthCode);
   const std::int32_t format = FormatFromCode(options.flags);
   const std::size_t size = SourceBytes(width, height, format);

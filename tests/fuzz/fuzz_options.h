@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
+#include "harness_cost.h"
 
 namespace quorvel::fuzz {
 
@@ -22,6 +23,19 @@ inline constexpr std::uint16_t kLargeSide = 0xF000;
 inline std::int32_t SideFromCode(std::uint16_t code) {
   return (code & kLargeSide) == kLargeSide ? 1 + (code & 0x7FF)
                                            : 1 + (code & 0x3F);
+}
+
+// Larger frames add run time, not paths: a frame of more pixels keeps its
+// width, so every side stays reachable, and loses rows (2048 x 32 at most).
+// The data channel keeps room for the simulated camera's 320 x 240.
+inline constexpr std::int64_t kMaxPixels = 1 << 16;
+inline constexpr std::int64_t kMaxDataPixels = 1 << 18;
+
+inline std::int32_t CutHeight(std::int32_t width, std::int32_t height,
+                              std::int64_t limit = kMaxPixels) {
+  return std::int64_t{width} * height > limit
+             ? static_cast<std::int32_t>(limit / width)
+             : height;
 }
 
 inline std::uint16_t SideCode(std::int32_t side) {
@@ -198,13 +212,20 @@ inline std::int32_t LengthFromCode(std::uint8_t choice, std::int32_t code) {
 }
 
 // The payload bytes the target sends: a fixed pattern, so the seed
-// generator can hand the simulated camera the same bytes.
+// generator can hand the simulated camera the same bytes. A plain loop
+// over a pointer, uninstrumented: payloads reach 512 KiB.
+FUZZ_CHECKER inline void FillCommandPayload(std::uint8_t* payload,
+                                            std::size_t length,
+                                            std::int32_t code) {
+  for (std::size_t i = 0; i < length; ++i) {
+    payload[i] = static_cast<std::uint8_t>(i * 13 + code);
+  }
+}
+
 inline std::vector<std::uint8_t> CommandPayload(std::int32_t code,
                                                 std::int32_t length) {
   std::vector<std::uint8_t> payload(length > 0 ? length : 0);
-  for (std::size_t i = 0; i < payload.size(); ++i) {
-    payload[i] = static_cast<std::uint8_t>(i * 13 + code);
-  }
+  FillCommandPayload(payload.data(), payload.size(), code);
   return payload;
 }
 

@@ -1,50 +1,13 @@
 #include "fuzz_support.h"
 
-#include <fcntl.h>
-#include <sys/socket.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+
+#include "harness_cost.h"
 
 namespace quorvel::fuzz {
-
-namespace {
-
-// Large enough for any input the campaigns generate (-max_len stays far
-// below) with the kernel's bookkeeping on top. The FORCE options need root;
-// without it the ordinary limit applies and the writer thread takes over.
-constexpr int kBufferBytes = 16 << 20;
-
-void EnlargeBuffers(int fd) {
-  for (const int option : {SO_SNDBUFFORCE, SO_RCVBUFFORCE}) {
-    if (::setsockopt(fd, SOL_SOCKET, option, &kBufferBytes,
-                     sizeof kBufferBytes) != 0) {
-      const int fallback = option == SO_SNDBUFFORCE ? SO_SNDBUF : SO_RCVBUF;
-      (void)::setsockopt(fd, SOL_SOCKET, fallback, &kBufferBytes,
-                         sizeof kBufferBytes);
-    }
-  }
-}
-
-// Writes what the socket takes without waiting; returns the count written.
-std::size_t WriteWithoutWaiting(int fd, const std::uint8_t* bytes,
-                                std::size_t size) {
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t sent =
-        ::send(fd, bytes + done, size - done, MSG_DONTWAIT | MSG_NOSIGNAL);
-    if (sent < 0) {
-      if (errno == EINTR) continue;
-      break;
-    }
-    done += static_cast<std::size_t>(sent);
-  }
-  return done;
-}
-
-}  // namespace
 
 void Fail(const char* file, int line, const char* condition) {
   std::fprintf(stderr, "%s:%d: invariant broken: %s\n", file, line, condition);
@@ -53,56 +16,42 @@ void Fail(const char* file, int line, const char* condition) {
 }
 
 std::uint32_t TouchBytes(const std::uint8_t* bytes, std::size_t count) {
+#if FUZZ_HAS_ASAN
+  // The shadow tells at once whether all of it may be read, where a read
+  // of every byte of a large frame would cost milliseconds; reading the
+  // first byte that may not gives AddressSanitizer's own report.
+  if (const void* bad =
+          __asan_region_is_poisoned(const_cast<std::uint8_t*>(bytes), count)) {
+    return *static_cast<const volatile std::uint8_t*>(bad);
+  }
+  return 0;
+#else
   std::uint32_t sum = 0;
   for (std::size_t i = 0; i < count; ++i) sum += bytes[i];
   // An opaque use, so the loop cannot be optimised away.
   asm volatile("" : : "r"(sum) : "memory");
   return sum;
+#endif
 }
 
-LocalConnection::LocalConnection() {
-  int fds[2];
-  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
-    std::perror("socketpair");
-    std::abort();
-  }
-  library_ = platform::Socket(fds[0]);
-  camera_ = platform::Socket(fds[1]);
-  EnlargeBuffers(fds[0]);
-  EnlargeBuffers(fds[1]);
+platform::IoResult MemoryStream::Take(void* to, std::int64_t count) {
+  if (count <= 0) return platform::IoResult::kOk;
+  const std::size_t taken = std::min(left_, static_cast<std::size_t>(count));
+  if (to != nullptr) std::memcpy(to, at_, taken);
+  at_ += taken;
+  left_ -= taken;
+  return taken == static_cast<std::size_t>(count) ? platform::IoResult::kOk
+                                                  : platform::IoResult::kClosed;
 }
 
-LocalConnection::~LocalConnection() {
-  if (writer_.joinable()) {
-    // Wakes a writer still blocked on bytes the library never read.
-    (void)::shutdown(camera_.native(), SHUT_RDWR);
-    writer_.join();
-  }
+platform::IoResult MemoryStream::Read(void* bytes, std::int64_t count) {
+  // Bytes read into no buffer at all are the library's fault.
+  FUZZ_CHECK(count <= 0 || left_ == 0 || bytes != nullptr);
+  return Take(bytes, count);
 }
 
-platform::Socket LocalConnection::TakeLibraryEnd() {
-  return std::move(library_);
-}
-
-void LocalConnection::SendAndEnd(const std::uint8_t* bytes, std::size_t size) {
-  const int fd = camera_.native();
-  const std::size_t done = WriteWithoutWaiting(fd, bytes, size);
-  if (done == size) {
-    (void)::shutdown(fd, SHUT_WR);
-    return;
-  }
-  writer_ = std::thread([fd, bytes, size, done] {
-    std::size_t at = done;
-    while (at < size) {
-      const ssize_t sent = ::send(fd, bytes + at, size - at, MSG_NOSIGNAL);
-      if (sent < 0) {
-        if (errno == EINTR || errno == EAGAIN) continue;
-        break;
-      }
-      at += static_cast<std::size_t>(sent);
-    }
-    (void)::shutdown(fd, SHUT_WR);
-  });
+platform::IoResult MemoryStream::Skip(std::int64_t count) {
+  return Take(nullptr, count);
 }
 
 }  // namespace quorvel::fuzz

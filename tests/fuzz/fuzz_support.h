@@ -1,13 +1,12 @@
 // What every fuzz target needs: reading option bytes from the front of an
-// input, failing loudly on a broken invariant, and a local stream
-// connection that plays the camera's side of a socket.
+// input, failing loudly on a broken invariant, and the camera's bytes read
+// from memory as the library reads them from a socket.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <thread>
 
-#include "platform/socket.h"
+#include "platform/byte_stream.h"
 
 // A broken invariant is a finding: abort, so libFuzzer saves the input and
 // the replay test fails, whatever the build's NDEBUG.
@@ -54,35 +53,28 @@ class ByteReader {
   std::size_t pos_ = 0;
 };
 
-// Reads every byte of a buffer so that AddressSanitizer reports a buffer
-// shorter than its stated size; the sum keeps the reads from being dropped.
+// Makes AddressSanitizer report a buffer shorter than its stated size;
+// without it, reads every byte (the sum keeps the reads from being dropped).
 std::uint32_t TouchBytes(const std::uint8_t* bytes, std::size_t count);
 
-// A connected pair of local stream sockets standing in for one camera
-// connection: the library reads and writes its end, the harness plays the
-// camera on the other. Both directions hold a whole fuzz input, so the
-// camera's bytes can be queued before the library starts reading.
-class LocalConnection {
+// The camera's side of a connection that has sent `size` bytes and then
+// closed: a read or skip of more than is left takes what is left and finds
+// the stream closed, as a socket read would.
+class MemoryStream final : public platform::ByteStream {
  public:
-  LocalConnection();
-  ~LocalConnection();
-  LocalConnection(const LocalConnection&) = delete;
-  LocalConnection& operator=(const LocalConnection&) = delete;
+  MemoryStream(const std::uint8_t* bytes, std::size_t size)
+      : at_(bytes), left_(size) {}
 
-  // The library's end, to be moved into a camera record.
-  platform::Socket TakeLibraryEnd();
-  const platform::Socket& camera() const { return camera_; }
-
-  // Queues bytes from the camera, then ends the camera's sending side so
-  // that the library reads them and then finds the stream closed. Bytes
-  // that do not fit the socket's buffer are written by a thread that the
-  // destructor joins once the library's end is gone.
-  void SendAndEnd(const std::uint8_t* bytes, std::size_t size);
+  platform::IoResult Read(void* bytes, std::int64_t count) override;
+  platform::IoResult Skip(std::int64_t count) override;
+  std::size_t left() const { return left_; }
 
  private:
-  platform::Socket library_;
-  platform::Socket camera_;
-  std::thread writer_;
+  // Moves past up to count bytes, copying them to `to` when it is set.
+  platform::IoResult Take(void* to, std::int64_t count);
+
+  const std::uint8_t* at_;
+  std::size_t left_;
 };
 
 }  // namespace quorvel::fuzz

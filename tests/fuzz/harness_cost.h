@@ -22,6 +22,17 @@
 #define FUZZ_CHECKER
 #endif
 
+#if defined(__SANITIZE_ADDRESS__)
+#define FUZZ_HAS_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define FUZZ_HAS_ASAN 1
+#endif
+#endif
+#ifndef FUZZ_HAS_ASAN
+#define FUZZ_HAS_ASAN 0
+#endif
+
 namespace quorvel::fuzz {
 
 // A buffer reused by every input: it is reallocated only when an input
@@ -43,10 +54,19 @@ class ReusedBuffer {
       Unpoison();
       capacity_ = count > 0 ? count : 1;
       data_ = std::make_unique_for_overwrite<T[]>(capacity_);
+      size_ = capacity_;
     }
-    ASAN_UNPOISON_MEMORY_REGION(data_.get(), count * sizeof(T));
-    ASAN_POISON_MEMORY_REGION(data_.get() + count,
-                              (capacity_ - count) * sizeof(T));
+    // Only the change of size is poisoned or unpoisoned: rewriting the
+    // shadow of a whole large buffer on every input would cost more than
+    // most inputs' own work.
+    if (count > size_) {
+      ASAN_UNPOISON_MEMORY_REGION(data_.get() + size_,
+                                  (count - size_) * sizeof(T));
+    } else {
+      ASAN_POISON_MEMORY_REGION(data_.get() + count,
+                                (size_ - count) * sizeof(T));
+    }
+    size_ = count;
     return data_.get();
   }
 
@@ -59,6 +79,7 @@ class ReusedBuffer {
 
   std::unique_ptr<T[]> data_;
   std::size_t capacity_ = 0;
+  std::size_t size_ = 0;  // elements not poisoned, from the start
 };
 
 }  // namespace quorvel::fuzz

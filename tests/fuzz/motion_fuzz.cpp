@@ -21,8 +21,6 @@
 namespace quorvel::fuzz {
 namespace {
 
-// Larger frames add run time, not paths: 2048 x 128 at most.
-constexpr std::int64_t kMaxPixels = 1 << 18;
 // Frames of up to 64 x 64 pixels, the sides most inputs choose, are also
 // labelled by the plain flood fill and must match it bit for bit. On a
 // large frame the flood fill costs many times the labeller, so the larger
@@ -41,11 +39,7 @@ struct FrameSize {
 };
 
 FrameSize SizeOf(const MotionFrameOptions& options) {
-  FrameSize size{options.width, options.height};
-  if (std::int64_t{size.width} * size.height > kMaxPixels) {
-    size.height = static_cast<std::int32_t>(kMaxPixels / size.width);
-  }
-  return size;
+  return {options.width, CutHeight(options.width, options.height)};
 }
 
 // Kept from input to input.
