@@ -273,11 +273,13 @@ TEST(SoakTest, ConnectLoopBesideDisconnectAllLoopLeavesNothingBehind) {
   streamEpochs = &epochs;
   std::atomic<bool> connecting{true};
   int unfindable = 0, connected = 0;
+  std::atomic<int> attempts{0};
   std::thread connector([&] {
     for (int g = 0; g < cycles; ++g) {
       const int before = disconnectsStarted.load();
       const char* handle = rvx_ConnectCameraNoDisplayA(
           addresses[g % 2].c_str(), 160, 120);
+      ++attempts;
       if (handle == nullptr) continue;
       ++connected;
       std::int32_t step = 0;
@@ -292,8 +294,14 @@ TEST(SoakTest, ConnectLoopBesideDisconnectAllLoopLeavesNothingBehind) {
     ++disconnectsStarted;
     rvx_DisconnectAllCameras();
     disconnectsReturned.store(disconnectsStarted.load());
-    // Pauses of every length, so that some connects finish between two
-    // disconnect-alls and others are cancelled by them.
+    // Pauses of every length, so that connects are cancelled at every
+    // step; every other round also lets one connect start and end with no
+    // disconnect-all beside it, so some finish however slow the machine.
+    const int mark = attempts.load();
+    if (disconnectsStarted.load() % 2 == 0) {
+      WaitUntil([&] { return attempts.load() >= mark + 2 || !connecting.load(); },
+                kPatienceMs);
+    }
     platform::SleepMs(static_cast<std::uint32_t>(disconnectsStarted.load() % 25));
   }
   connector.join();
