@@ -28,8 +28,9 @@ std::int32_t ClampToInt32(std::int64_t value) {
 
 }  // namespace
 
-CFrameSocket::CFrameSocket(CameraRecord& record, platform::ByteStream& input)
-    : record_(&record), input_(input) {}
+CFrameSocket::CFrameSocket(CameraRecord& record, platform::ByteStream& input,
+                           MaskWork& work)
+    : record_(&record), input_(input), work_(work) {}
 
 void CFrameSocket::Lose(std::int32_t reason) { MarkLost(*record_, reason); }
 
@@ -88,16 +89,20 @@ void CFrameSocket::OnReceive() {
 }
 
 bool CFrameSocket::EnsureMaskBuffers() {
-  if (maskBuffer_ != nullptr) return true;
+  if (maskCapacity_ > 0) return true;
   const std::int32_t bytes = FrameBytesOf(*record_);
   if (bytes <= 0) return false;
-  maskBuffer_ = platform::TryAllocateForOverwrite<std::uint8_t>(
-      static_cast<std::size_t>(bytes));
-  if (maskBuffer_ == nullptr) return false;
+  if (work_.code == nullptr || work_.codeBytes != bytes) {
+    work_.code.reset();
+    work_.codeBytes = 0;
+    work_.code = platform::TryAllocateForOverwrite<std::uint8_t>(
+        static_cast<std::size_t>(bytes));
+    if (work_.code == nullptr) return false;
+    work_.codeBytes = bytes;
+  }
   try {
-    labeller_.Reserve(record_->width, record_->height);
+    work_.labeller.Reserve(record_->width, record_->height);
   } catch (const std::bad_alloc&) {
-    maskBuffer_.reset();
     return false;
   }
   maskCapacity_ = bytes;
@@ -166,7 +171,7 @@ void CFrameSocket::OnFrameData(std::int32_t type, std::int32_t length) {
   }
   const bool mask = type == kMaskDataPacket;
   std::uint8_t* target =
-      mask ? maskBuffer_.get() : record_->slots.fillSlot->pixels.get();
+      mask ? work_.code.get() : record_->slots.fillSlot->pixels.get();
   const std::int32_t capacity = mask ? maskCapacity_ : frameBytes_;
   if (mask) {
     CoverMask(length);
@@ -212,7 +217,7 @@ void CFrameSocket::CoverPixels(std::int32_t length) {
 
 void CFrameSocket::ZeroMaskUpTo(std::int32_t end) {
   if (end > maskCovered_) {
-    std::memset(maskBuffer_.get() + maskCovered_, 0,
+    std::memset(work_.code.get() + maskCovered_, 0,
                 static_cast<std::size_t>(end - maskCovered_));
     maskCovered_ = end;
   }
@@ -252,8 +257,8 @@ void CFrameSocket::CompleteFrame(bool maskFrame) {
     const std::size_t pixels = static_cast<std::size_t>(slot.width) *
                                static_cast<std::size_t>(slot.height);
     FillUncoveredPixels(static_cast<std::int32_t>(
-        MaskRunPixels(maskBuffer_.get(), writeOffset_, pixels)));
-    (void)DecodeMotionMask(maskBuffer_.get(), writeOffset_, slot.pixels.get(),
+        MaskRunPixels(work_.code.get(), writeOffset_, pixels)));
+    (void)DecodeMotionMask(work_.code.get(), writeOffset_, slot.pixels.get(),
                            slot.width, slot.height);
   }
   const RvxStreamCallback stream = record_->streamCallback.load();
@@ -319,7 +324,7 @@ void CFrameSocket::LabelObjects(FrameSlot& slot) {
         static_cast<std::size_t>(record_->height));
     if (slot.labels == nullptr) return;
   }
-  labeller_.LabelMovingObjects(
+  work_.labeller.LabelMovingObjects(
       slot.pixels.get(), slot.labels.get(), slot.width, slot.height,
       record_->minObjectSize.load(std::memory_order_relaxed), objectList_,
       [this](std::uint8_t* mask) {

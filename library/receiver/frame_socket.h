@@ -20,11 +20,25 @@ namespace quorvel {
 inline const platform::TransferLimits kDataLimits =
     platform::TransferLimits::Idle(10000);
 
+// The mask path's working memory: the run code as it arrives, and the
+// labeller's buffers. The receiver keeps one for its connection; a caller
+// that runs many short streams (a fuzz target) keeps one across them, so a
+// large frame's buffers are not allocated and faulted in for each stream.
+// The code buffer always has exactly the frame size of the stream that
+// uses it, so an overrun of it shows under AddressSanitizer.
+struct MaskWork {
+  std::unique_ptr<std::uint8_t[]> code;
+  std::int32_t codeBytes = 0;
+  ObjectLabeller labeller;
+};
+
 class CFrameSocket {
  public:
   // input is the record's data connection (or, for a fuzz target, bytes
-  // in memory), borrowed for the receiver's life.
-  CFrameSocket(CameraRecord& record, platform::ByteStream& input);
+  // in memory), and work the mask path's memory, both borrowed for the
+  // receiver's life.
+  CFrameSocket(CameraRecord& record, platform::ByteStream& input,
+               MaskWork& work);
   CFrameSocket(const CFrameSocket&) = delete;
   CFrameSocket& operator=(const CFrameSocket&) = delete;
 
@@ -70,9 +84,10 @@ class CFrameSocket {
   std::int32_t inFrame_ = 0;
   std::int32_t lineCount_ = 0;
   std::int32_t writeOffset_ = 0;
-  std::unique_ptr<std::uint8_t[]> maskBuffer_;
+  MaskWork& work_;
+  // The frame size of work_.code once this stream has made it ready; 0
+  // before.
   std::int32_t maskCapacity_ = 0;
-  ObjectLabeller labeller_;
   receiver::FrameHeader frameHeader_{};
   // Bytes of the fill slot's pixels written since the frame started; the
   // rest is filled with the unwritten marker only when the frame completes,

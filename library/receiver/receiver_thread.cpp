@@ -29,7 +29,8 @@ void ReceiverThreadProc(CameraRef record) {
   record->threadEvent.Set();
 
   platform::SocketStream input(record->dataSocket, kDataLimits);
-  CFrameSocket socket(*record, input);
+  MaskWork maskWork;
+  CFrameSocket socket(*record, input, maskWork);
   static const platform::Socket kNoSocket;
   for (;;) {
     // A lost camera's connection is no longer read; from then on only the

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "harness_cost.h"
+#include "receiver/motion_mask.h"
 
 namespace quorvel::fuzz {
 
@@ -32,6 +33,47 @@ std::uint32_t TouchBytes(const std::uint8_t* bytes, std::size_t count) {
   asm volatile("" : : "r"(sum) : "memory");
   return sum;
 #endif
+}
+
+// Row by row: a branch-free pass over the labels, then the row's runs of
+// one label, so the box and count checks run once a run, not once a pixel.
+FUZZ_CHECKER void CheckLabelMap(const std::uint8_t* mask,
+                                const std::int32_t* labels, std::int32_t width,
+                                std::int32_t height,
+                                const ObjectReport* objects, std::int32_t count,
+                                std::int64_t* pixelsOf) {
+  std::memset(pixelsOf, 0,
+              sizeof *pixelsOf * (static_cast<std::size_t>(count) + 1));
+  for (std::int32_t y = 0; y < height; ++y) {
+    const std::size_t rowStart = static_cast<std::size_t>(y) * width;
+    const std::int32_t* row = labels + rowStart;
+    const std::uint8_t* moving = mask + rowStart;
+    std::uint8_t wrong = 0;
+    for (std::int32_t x = 0; x < width; ++x) {
+      wrong |= static_cast<std::uint8_t>(
+          (static_cast<std::uint32_t>(row[x]) >
+           static_cast<std::uint32_t>(count)) |
+          ((row[x] != 0) != (moving[x] == kMaskMoving)));
+    }
+    FUZZ_CHECK(wrong == 0);  // a label out of range, or not the moving pixels
+    for (std::int32_t x = 0; x < width;) {
+      const std::int32_t label = row[x];
+      if (label == 0) {
+        ++x;
+        continue;
+      }
+      const std::int32_t begin = x;
+      while (++x < width && row[x] == label) {
+      }
+      const ObjectReport& object = objects[label - 1];
+      FUZZ_CHECK(begin >= object.minX && x - 1 <= object.maxX &&
+                 y >= object.minY && y <= object.maxY);
+      pixelsOf[label] += x - begin;
+    }
+  }
+  for (std::int32_t k = 0; k < count; ++k) {
+    FUZZ_CHECK(pixelsOf[k + 1] == objects[k].pixelCount);
+  }
 }
 
 platform::IoResult MemoryStream::Take(void* to, std::int64_t count) {

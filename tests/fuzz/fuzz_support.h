@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "platform/byte_stream.h"
+#include "quorvel/quorvel.h"
 
 // A broken invariant is a finding: abort, so libFuzzer saves the input and
 // the replay test fails, whatever the build's NDEBUG.
@@ -56,6 +57,15 @@ class ByteReader {
 // Makes AddressSanitizer report a buffer shorter than its stated size;
 // without it, reads every byte (the sum keeps the reads from being dropped).
 std::uint32_t TouchBytes(const std::uint8_t* bytes, std::size_t count);
+
+// A label map against the mask it labelled and the objects reported for
+// it: every label 0 or 1..count, exactly the moving pixels labelled, each
+// inside its object's box, and each object's pixel count that of its
+// label. pixelsOf has room for count + 1 entries.
+void CheckLabelMap(const std::uint8_t* mask, const std::int32_t* labels,
+                   std::int32_t width, std::int32_t height,
+                   const ObjectReport* objects, std::int32_t count,
+                   std::int64_t* pixelsOf);
 
 // The camera's side of a connection that has sent `size` bytes and then
 // closed: a read or skip of more than is left takes what is left and finds
