@@ -2,9 +2,10 @@
 # Runs .ci/run the way a loaded CI machine would: in a fresh clone of this
 # checkout's HEAD, with two CPU-bound processes running beside it. Prints
 # the elapsed time and exits with .ci/run's status. The busy processes are
-# ended, and the clone removed, however the run ends. Without network
-# access inside its namespace, .ci/run's package step finds the packages
-# already installed or fails harmlessly, as it is allowed to.
+# ended, and the clone removed, however the run ends. The packages are
+# installed first, outside the network namespace the run gets, where
+# .ci/run's own package step cannot reach the mirrors; that step then finds
+# them installed.
 set -uo pipefail
 
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
@@ -32,6 +33,8 @@ trap 'exit 143' TERM
 
 git clone --quiet --no-checkout "$source_dir" "$work/quorvel" || exit 1
 git -C "$work/quorvel" checkout --quiet --detach "$revision" || exit 1
+
+"$work/quorvel/.ci/install-packages"
 
 for _ in 1 2; do
   sh -c 'while :; do :; done' &
