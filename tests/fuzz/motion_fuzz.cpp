@@ -76,10 +76,12 @@ bool SameReport(const ObjectReport& a, const ObjectReport& b) {
 // The rules on their own, whatever the reference says: reported labels
 // 1..n with plausible reports, and a map that matches them (which leaves
 // no moving pixel outside a reported object).
-void CheckLabelling(const std::uint8_t* mask, const std::int32_t* labels,
-                    std::int32_t width, std::int32_t height,
-                    std::int32_t minObjectSize, const ObjectReport* objects,
-                    std::int32_t n, std::int64_t* count) {
+FUZZ_CHECKER void CheckLabelling(const std::uint8_t* mask,
+                                 const std::int32_t* labels, std::int32_t width,
+                                 std::int32_t height,
+                                 std::int32_t minObjectSize,
+                                 const ObjectReport* objects, std::int32_t n,
+                                 std::int64_t* count) {
   for (std::int32_t k = 0; k < n; ++k) {
     const ObjectReport& object = objects[k];
     FUZZ_CHECK(object.label == k + 1);
