@@ -5,7 +5,8 @@
 # otherwise, so runs never share the user's own prefix. wine's server
 # creates the programs' sockets in the network namespace it started in: a
 # test run in a namespace of its own needs a prefix whose server is not
-# already running outside it.
+# already running outside it. `wine-run.sh --server ARGS` runs that server
+# itself, the one installed beside the loader.
 set -e
 loader=""
 for candidate in /usr/lib/wine/wine64 /usr/lib/x86_64-linux-gnu/wine/wine64 \
@@ -18,6 +19,10 @@ done
 if [ -z "$loader" ]; then
   echo "wine-run.sh: wine64 is not installed" >&2
   exit 127
+fi
+if [ "${1-}" = --server ]; then
+  shift
+  loader=$(dirname "$loader")/wineserver64
 fi
 export WINEPREFIX="${WINEPREFIX:-${TMPDIR:-/tmp}/quorvel-wine-$(id -u)}"
 export WINEDEBUG="${WINEDEBUG:--all}"
